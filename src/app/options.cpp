@@ -1,0 +1,32 @@
+#include "app/options.h"
+
+#include <climits>
+
+namespace kvtram {
+
+std::string validateOptions(const ConversionOptions& options) {
+  if (options.psgVolumeReduction < 0 || options.psgVolumeReduction > 15) return kPsgRangeMessage;
+  if (options.fmVolumeReduction < 0 || options.fmVolumeReduction > 15) return kFmRangeMessage;
+  if (options.loopCount < 1 || options.loopCount > 15) return kLoopRangeMessage;
+  return {};
+}
+
+int parseDialogInteger(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (value <= static_cast<long long>(INT_MAX) + 1) value = value * 10 + (text[i] - '0');
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+}  // namespace kvtram

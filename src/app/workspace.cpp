@@ -1,0 +1,7 @@
+#include "app/workspace.h"
+
+namespace kvtram {
+
+Workspace::Workspace() = default;
+
+}  // namespace kvtram

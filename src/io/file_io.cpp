@@ -1,0 +1,147 @@
+#include "io/file_io.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kvtram {
+
+namespace {
+
+const char* const kNotFound = " : ファイルが見つかりません";
+const char* const kCannotOpen = "ファイルをオープンできません";
+const char* const kReadError = "読込エラー";
+const char* const kCannotCreate = "ファイルを作成できませんでした";
+
+bool isSeparator(char c) {
+#ifdef _WIN32
+  return c == '/' || c == '\\';
+#else
+  return c == '/';
+#endif
+}
+
+bool isFolder(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.empty() ? "." : path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalIgnoringAsciiCase(const std::string& a, const char* b) {
+  std::size_t n = std::strlen(b);
+  if (a.size() != n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (asciiLower(a[i]) != asciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+FileBuffer::FileBuffer(std::size_t maxFileBytes, std::size_t tailBytes)
+    : bytes_(maxFileBytes + tailBytes, 0), tail_(tailBytes) {}
+
+std::string FileBuffer::read(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    // ENOENT also stands for a missing folder on the path; only a missing
+    // file in an existing folder is "not found".
+    if (errno == ENOENT && isFolder(folderOf(path))) return path + kNotFound;
+    return kCannotOpen;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return kCannotOpen;
+  }
+  if (static_cast<std::uint64_t>(st.st_size) > capacity()) {
+    ::close(fd);
+    length_ = 0;
+    return path + " : ファイルが大きすぎます (上限 " + std::to_string(capacity() / (1024 * 1024)) +
+           " MiB)";
+  }
+  length_ = static_cast<std::size_t>(st.st_size);
+  std::size_t got = 0;
+  while (got < length_) {
+    ssize_t n = ::read(fd, bytes_.data() + got, length_ - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  // The zero tail follows the data even after a short read.
+  std::fill(bytes_.begin() + static_cast<std::ptrdiff_t>(got),
+            bytes_.begin() + static_cast<std::ptrdiff_t>(length_ + tail_), std::uint8_t{0});
+  return got == length_ ? std::string() : std::string(kReadError);
+}
+
+std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t> data) {
+  static std::atomic<unsigned> serial{0};
+  // Only a regular file is ever replaced: renaming over a device, a folder or
+  // a link's target would destroy something that is not an earlier image.
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return kCannotCreate;
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = path + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+    // Mode 0666 lets the umask decide, as for any newly created file.
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) return kCannotCreate;
+
+  bool ok = true;
+  std::size_t done = 0;
+  while (ok && done < data.size()) {
+    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = false;
+    else done += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return kCannotCreate;
+  }
+  return {};
+}
+
+std::string folderOf(const std::string& path) {
+  for (std::size_t i = path.size(); i > 0; --i) {
+    if (isSeparator(path[i - 1])) return path.substr(0, i);
+  }
+  return {};
+}
+
+bool fileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string resolveNameIgnoringCase(const std::string& folder, const std::string& name) {
+  std::string exact = folder + name;
+  if (fileExists(exact)) return exact;
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return exact;
+  std::string best;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (equalIgnoringAsciiCase(name, entry->d_name)) {
+      std::string candidate = entry->d_name;
+      if (best.empty() || candidate < best) best = candidate;
+    }
+  }
+  ::closedir(dir);
+  if (best.empty()) return exact;
+  return folder + best;
+}
+
+}  // namespace kvtram

@@ -1,0 +1,73 @@
+// Whole-file input and output: the only component that talks to the operating
+// system's file API. Failures are message texts ("" means success), worded as
+// the user will see them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kvtram {
+
+// Readers of the KV formats run past the end of the data without bounds
+// checks of their own; a run of zero bytes behind every file read makes that
+// safe and gives the format its "missing bytes read as zero" behaviour.
+inline constexpr std::size_t kZeroTailBytes = 1048576;
+
+// The largest music or sample file accepted. The formats address far less
+// (the sample store is 4 MiB, a loop jump reaches about 4 MiB past the
+// stream's start), so larger files are refused instead of being read.
+inline constexpr std::size_t kMaxInputFileBytes = 8u * 1024 * 1024;
+
+// One reusable buffer for a whole file plus its zero tail. It is allocated
+// once with its full capacity and refilled by every read, so nothing is
+// allocated per file.
+class FileBuffer {
+ public:
+  explicit FileBuffer(std::size_t maxFileBytes = kMaxInputFileBytes,
+                      std::size_t tailBytes = kZeroTailBytes);
+
+  // Reads the file at `path`; on success the data are followed by the zero
+  // tail. Texts: path + " : ファイルが見つかりません" when the folder exists and
+  // the file does not, "ファイルをオープンできません" for any other open failure,
+  // path + " : ファイルが大きすぎます ..." above the capacity, "読込エラー" for a
+  // short read (the zero tail is written behind what was read even then).
+  std::string read(const std::string& path);
+
+  // Forgets the data (the buffer itself stays allocated).
+  void clear() { length_ = 0; }
+
+  const std::uint8_t* data() const { return bytes_.data(); }
+  std::size_t length() const { return length_; }
+  // Bytes that may be read: the data and the zero tail behind them.
+  std::size_t readable() const { return length_ + tail_; }
+  std::size_t capacity() const { return bytes_.size() - tail_; }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::size_t tail_;
+  std::size_t length_ = 0;
+};
+
+// Writes `data` to `path`, replacing an existing file. The bytes go to a
+// temporary file in the same folder, every write and the close are checked,
+// and only a complete file is renamed over the target: a full disk or a
+// failed write leaves any earlier file untouched and no partial file behind.
+// Returns "" or "ファイルを作成できませんでした".
+std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t> data);
+
+// The folder part of a path, up to and including its last separator ("" when
+// the path has none). On Windows builds a backslash also separates.
+std::string folderOf(const std::string& path);
+
+// Music files are often made on systems whose file names ignore case. Returns
+// `folder + name` when that file exists, else the first entry of `folder`
+// (in byte order) whose name equals `name` ignoring ASCII case, else
+// `folder + name` unchanged (so that its read reports it missing).
+std::string resolveNameIgnoringCase(const std::string& folder, const std::string& name);
+
+bool fileExists(const std::string& path);
+
+}  // namespace kvtram

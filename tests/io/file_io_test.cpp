@@ -1,0 +1,91 @@
+#include "io/file_io.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/temp_dir.h"
+
+namespace kvtram {
+namespace {
+
+TEST(FileBuffer, ReadsDataFollowedByZeroTail) {
+  TempDir dir;
+  std::string path = dir.write("a.bin", {1, 2, 3});
+  FileBuffer buffer(16, 8);
+  ASSERT_EQ(buffer.read(path), "");
+  EXPECT_EQ(buffer.length(), 3u);
+  EXPECT_EQ(buffer.readable(), 11u);
+  const std::uint8_t* d = buffer.data();
+  EXPECT_EQ(d[0], 1);
+  EXPECT_EQ(d[2], 3);
+  for (std::size_t i = 3; i < 11; ++i) EXPECT_EQ(d[i], 0) << i;
+}
+
+TEST(FileBuffer, EmptyFileIsOnlyTheTail) {
+  TempDir dir;
+  std::string path = dir.write("empty.kv", {});
+  FileBuffer buffer(16, 4);
+  ASSERT_EQ(buffer.read(path), "");
+  EXPECT_EQ(buffer.length(), 0u);
+  EXPECT_EQ(buffer.readable(), 4u);
+}
+
+TEST(FileBuffer, RereadZeroesTheTailLeftByALongerFile) {
+  TempDir dir;
+  FileBuffer buffer(16, 4);
+  ASSERT_EQ(buffer.read(dir.write("long", {9, 9, 9, 9, 9, 9})), "");
+  ASSERT_EQ(buffer.read(dir.write("short", {7})), "");
+  for (std::size_t i = 1; i < 5; ++i) EXPECT_EQ(buffer.data()[i], 0) << i;
+}
+
+TEST(FileBuffer, FailureTexts) {
+  TempDir dir;
+  FileBuffer buffer(4, 4);
+  std::string missing = dir.path() + "/missing.kv";
+  EXPECT_EQ(buffer.read(missing), missing + " : ファイルが見つかりません");
+  EXPECT_EQ(buffer.read(dir.path() + "/nofolder/x.kv"), "ファイルをオープンできません");
+  EXPECT_EQ(buffer.read(dir.path()), "ファイルをオープンできません");
+  std::string big = dir.write("big.kv", std::vector<std::uint8_t>(5, 1));
+  EXPECT_EQ(buffer.read(big).rfind(big + " : ファイルが大きすぎます", 0), 0u);
+}
+
+TEST(WriteWholeFile, WritesAndReplacesAtomically) {
+  TempDir dir;
+  std::string path = dir.path() + "/out.trm";
+  std::vector<std::uint8_t> first{1, 2, 3, 4};
+  ASSERT_EQ(writeWholeFile(path, first), "");
+  std::vector<std::uint8_t> second{5};
+  ASSERT_EQ(writeWholeFile(path, second), "");
+  EXPECT_EQ(dir.read("out.trm"), second);
+  // Nothing but the target is left in the folder.
+  int entries = 0;
+  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST(WriteWholeFile, RefusesMissingFolderAndNonRegularTargets) {
+  TempDir dir;
+  std::vector<std::uint8_t> data{1};
+  EXPECT_EQ(writeWholeFile(dir.path() + "/no/such.trm", data), "ファイルを作成できませんでした");
+  // A folder in the way is not replaced.
+  std::filesystem::create_directory(dir.path() + "/taken.trm");
+  EXPECT_EQ(writeWholeFile(dir.path() + "/taken.trm", data), "ファイルを作成できませんでした");
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() + "/taken.trm"));
+}
+
+TEST(ResolveNameIgnoringCase, PrefersExactThenAnyCase) {
+  TempDir dir;
+  std::string folder = dir.path() + "/";
+  dir.write("SONG.KVP", {1});
+  EXPECT_EQ(resolveNameIgnoringCase(folder, "song.kvp"), folder + "SONG.KVP");
+  dir.write("song.kvp", {2});
+  EXPECT_EQ(resolveNameIgnoringCase(folder, "song.kvp"), folder + "song.kvp");
+  EXPECT_EQ(resolveNameIgnoringCase(folder, "other.kvp"), folder + "other.kvp");
+  EXPECT_EQ(folderOf("a/b/c.kv"), "a/b/");
+  EXPECT_EQ(folderOf("c.kv"), "");
+}
+
+}  // namespace
+}  // namespace kvtram

@@ -1,0 +1,27 @@
+// A temporary folder for one test, removed with everything in it afterwards.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kvtram {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // Writes a file into the folder and returns its full path.
+  std::string write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
+  std::vector<std::uint8_t> read(const std::string& name) const;
+  bool exists(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace kvtram
