@@ -1,0 +1,346 @@
+#include "input/interpreter.h"
+
+namespace kvtram {
+
+namespace {
+
+// F-number bits 0-7 of the row-mode notes.
+constexpr std::uint8_t kFmNoteLow[256] = {
+    0,   66,  73,  79,  86,  92,  99,  106, 113, 120, 127, 134, 142, 150, 157, 165,
+    174, 182, 190, 199, 208, 217, 226, 235, 245, 254, 4,   9,   14,  19,  24,  30,
+    35,  41,  47,  53,  59,  65,  71,  77,  84,  90,  97,  104, 111, 118, 125, 132,
+    140, 147, 155, 163, 171, 179, 188, 196, 205, 214, 223, 232, 242, 251, 2,   7,
+    12,  18,  23,  28,  34,  39,  45,  51,  57,  63,  69,  75,  82,  88,  95,  102,
+    109, 116, 123, 130, 138, 145, 153, 161, 169, 177, 185, 194, 203, 211, 220, 230,
+    239, 249, 1,   6,   11,  16,  21,  27,  32,  38,  43,  49,  55,  61,  67,  74,
+    80,  86,  93,  100, 107, 114, 121, 128, 135, 143, 151, 159, 167, 175, 183, 192,
+    200, 209, 218, 227, 236, 246, 0,   5,   10,  15,  20,  25,  31,  36,  42,  48,
+    54,  60,  66,  72,  78,  85,  91,  98,  105, 112, 119, 126, 133, 141, 149, 156,
+    164, 173, 181, 189, 198, 207, 216, 225, 234, 243, 253, 3,   8,   13,  19,  24,
+    29,  35,  40,  46,  52,  58,  64,  70,  76,  83,  89,  96,  103, 110, 117, 124,
+    131, 139, 147, 154, 162, 170, 179, 187, 196, 204, 213, 222, 231, 241, 250, 2,
+    7,   12,  17,  22,  28,  33,  39,  45,  50,  56,  62,  68,  75,  81,  88,  94,
+    101, 108, 115, 122, 129, 137, 145, 152, 160, 168, 176, 185, 193, 202, 211, 220,
+    229, 238, 248, 1,   6,   11,  16,  21,  26,  32,  37,  43,  49,  55,  61,  67,
+};
+
+const char* const kPastEnd = "演奏データがファイルの終わりを越えました";
+const char* const kQueueOverflow = "マクロの展開が 4096 バイトを超えました";
+const char* const kNoSuchMacro = "定義されていないマクロを呼び出しました";
+const char* const kTooManyRowChannels = "行モードのチャンネル数が 8 を超えます";
+const char* const kEndlessFrame = "1 フレームの演奏データが終わりません";
+const char* const kEndlessSong = "演奏データの処理量が上限を超えました";
+const char* const kFrameTooBig = "1 フレームのコマンドが多すぎます";
+
+}  // namespace
+
+FmNote fmNoteTable(int index) {
+  if (index <= 0) return {0, 0};
+  int high = index <= 25    ? 0x10
+             : index <= 61  ? 0x30
+             : index <= 97  ? 0x50
+             : index <= 133 ? 0x70
+             : index <= 170 ? 0x90
+             : index <= 206 ? 0xB0
+             : index <= 242 ? 0xD0
+                            : 0xF0;
+  return {kFmNoteLow[index & 0xFF], high};
+}
+
+std::string SongInterpreter::load(const std::string& path) {
+  ++loads_;
+  position_ = 0;
+  queueHead_ = 0;
+  queueCount_ = 0;
+  nibblePending_ = false;
+  rowChannels_ = 0;
+  rowWait_ = 0;
+  loopCounter_ = 0;
+  waveSlot_ = 0;
+  channels_.fill(ChannelState{});
+  frameBytes_ = 0;
+  playBytes_ = 0;
+  failure_.clear();
+  std::string result = song_.load(path);
+  pcmChannelMask_ = song_.pcmChannelMask;
+  mixChannelMask_ = song_.mixChannelMask;
+  position_ = song_.loopBase;
+  return result;
+}
+
+void SongInterpreter::fail(const char* reason) {
+  if (failure_.empty()) failure_ = reason;
+}
+
+std::uint8_t SongInterpreter::streamByte() {
+  if (++frameBytes_ > kMaxBytesPerFrame) fail(kEndlessFrame);
+  if (++playBytes_ > kMaxBytesPerPlay) fail(kEndlessSong);
+  if (position_ >= song_.music.readable()) {
+    fail(kPastEnd);
+    return 0;
+  }
+  return song_.music.data()[position_++];
+}
+
+std::uint8_t SongInterpreter::readCommandByte() {
+  if (queueCount_ > 0) {
+    if (++frameBytes_ > kMaxBytesPerFrame) fail(kEndlessFrame);
+    if (++playBytes_ > kMaxBytesPerPlay) fail(kEndlessSong);
+    --queueCount_;
+    std::uint8_t b = queue_[static_cast<std::size_t>(queueHead_)];
+    queueHead_ = (queueHead_ + 1) % kQueueBytes;
+    return b;
+  }
+  return streamByte();
+}
+
+int SongInterpreter::readNibble() {
+  if (!nibblePending_) {
+    nibbleByte_ = streamByte();
+    nibblePending_ = true;
+    return nibbleByte_ >> 4;
+  }
+  nibblePending_ = false;
+  return nibbleByte_ & 0x0F;
+}
+
+void SongInterpreter::callMacro(int index) {
+  if (index >= song_.macroCount) {
+    fail(kNoSuchMacro);
+    return;
+  }
+  int length = song_.macroLength[static_cast<std::size_t>(index)];
+  if (queueCount_ + length > kQueueBytes) {
+    fail(kQueueOverflow);
+    return;
+  }
+  int offset = song_.macroOffset[static_cast<std::size_t>(index)];
+  for (int i = 0; i < length; ++i) {
+    queue_[static_cast<std::size_t>((queueHead_ + queueCount_) % kQueueBytes)] =
+        song_.macroBytes[static_cast<std::size_t>(offset + i)];
+    ++queueCount_;
+  }
+}
+
+void SongInterpreter::fm(int reg, std::uint8_t raw) {
+  if (!emitFmRegister(*out_, reg, raw, rhythmMode_, options.fmVolumeReduction)) fail(kFrameTooBig);
+}
+
+void SongInterpreter::rowWrite(int ch, int low, int high) {
+  if (!emitRowWrite(*out_, ch, low, high, song_.rowsInstrument, options.fmVolumeReduction)) {
+    fail(kFrameTooBig);
+  }
+}
+
+void SongInterpreter::sccEvent(int ch) { writeSccEvent(*out_, ch, channels_[static_cast<std::size_t>(ch)]); }
+
+void SongInterpreter::pcmEvent(int ch, std::uint8_t bit) {
+  writePcmEvent(*out_, ch, channels_[static_cast<std::size_t>(ch)], bit);
+}
+
+void SongInterpreter::noteEvent(int ch, std::uint8_t pcmBit) {
+  if (pcmChannelMask_ & (1 << ch)) pcmEvent(ch, pcmBit);
+  else sccEvent(ch);
+}
+
+void SongInterpreter::rowStep() {
+  auto note = [this](int ch) {
+    int volume = readNibble();
+    FmNote n = fmNoteTable(streamByte());
+    if (ch < rowChannels_) rows_[static_cast<std::size_t>(ch)] = {n.low, n.high + volume};
+  };
+  auto silence = [this](int from) {
+    for (int ch = from; ch < rowChannels_; ++ch) rows_[static_cast<std::size_t>(ch)] = RowEntry{};
+  };
+
+  if (rowWait_ > 0) {
+    --rowWait_;
+    silence(0);
+  } else {
+    int n = readNibble();
+    if (n == 0) {
+      int mask = streamByte();
+      if (mask == 0) {
+        rowChannels_ = 0;
+        return;
+      }
+      for (int ch = 0; ch < rowChannels_; ++ch) {
+        if (mask & 1) note(ch);
+        else rows_[static_cast<std::size_t>(ch)] = RowEntry{};
+        mask >>= 1;
+      }
+    } else if (n <= 7) {
+      rowWait_ = n - 1;
+      silence(0);
+    } else {
+      int dense = n - 7;
+      // Every note of a dense row is read, even beyond the row's channels.
+      for (int ch = 0; ch < dense; ++ch) note(ch);
+      silence(dense);
+    }
+  }
+  for (int ch = 0; ch < rowChannels_; ++ch) {
+    rowWrite(ch, rows_[static_cast<std::size_t>(ch)].low, rows_[static_cast<std::size_t>(ch)].high);
+  }
+}
+
+int SongInterpreter::advanceFrames(int count, int& frameCounter, FrameOutput& out) {
+  if (count < 0) return 0;
+  out_ = &out;
+  for (int f = 0; f < count; ++f) {
+    if (!failure_.empty()) return 0;
+    frameBytes_ = 0;
+    if (rowChannels_ > 0) rowStep();
+    for (;;) {
+      if (!failure_.empty()) return 0;
+      std::uint8_t code = readCommandByte();
+      if (!failure_.empty()) return 0;
+      Flow flow = execute(code);
+      if (!failure_.empty()) return 0;
+      if (flow == Flow::SongEnd) return 0;
+      if (flow == Flow::FrameEnd) break;
+    }
+    ++frameCounter;
+    if (frameCounter >= kFrameLimit) return 0;
+  }
+  return 1;
+}
+
+SongInterpreter::Flow SongInterpreter::execute(std::uint8_t code) {
+  const int ch = code & 7;
+  ChannelState& state = channels_[static_cast<std::size_t>(ch)];
+  auto frequencyOperands = [this](ChannelState& s) {
+    int low = readCommandByte();
+    int high = readCommandByte();
+    s.frequency = high * 256 + low;
+  };
+
+  if (code <= 0x3F) {
+    fm(code, readCommandByte());
+  } else if (code <= 0x4F) {
+    std::uint8_t raw = readCommandByte();
+    if (!emitPsgRegister(*out_, code - 0x40, raw, options.psgVolumeReduction)) fail(kFrameTooBig);
+  } else if (code <= 0x57) {
+    state.volume = readCommandByte();
+    noteEvent(ch, kPcmChannelVolume);
+  } else if (code <= 0x5F) {
+    state.wave = readCommandByte();
+    sccEvent(ch);
+  } else if (code <= 0x67) {
+    frequencyOperands(state);
+    noteEvent(ch, kPcmChannelFrequency);
+  } else if (code <= 0x6F) {
+    frequencyOperands(state);
+    state.volume = readCommandByte();
+    noteEvent(ch, kPcmChannelFrequencyVolume);
+  } else if (code <= 0x77) {
+    state.wave = readCommandByte();
+    state.volume = readCommandByte();
+    sccEvent(ch);
+  } else if (code <= 0x7F) {
+    state.wave = readCommandByte();
+    frequencyOperands(state);
+    sccEvent(ch);
+  } else if (code <= 0x8F) {
+    state.volume = readCommandByte();
+    state.wave = readCommandByte();
+    frequencyOperands(state);
+    sccEvent(ch);
+  } else if (code <= 0x9E) {
+    callMacro(code - 0x80);
+  } else if (code == 0x9F) {
+    callMacro(readCommandByte());
+  } else if (code <= 0xA7) {
+    state.volume = readCommandByte();
+    state.wave = readCommandByte();
+    state.frequency = readCommandByte();
+    pcmEvent(ch, kPcmNoteOn);
+  } else if (code == 0xA8) {
+    for (int i = 0; i < 8; ++i) {
+      if (!out_->appendFm(static_cast<std::uint8_t>(0xB0 + i), readCommandByte())) fail(kFrameTooBig);
+    }
+  } else if (code == 0xA9) {
+    pcmChannelMask_ = readCommandByte();
+  } else if (code == 0xAA) {
+    mixChannelMask_ = readCommandByte();
+  } else if (code == 0xAB) {
+    readCommandByte();
+  } else if (code == 0xAC) {
+    // Wave load: the wave bytes themselves do not reach the image (its
+    // wavetables are the song's wave set); channel 0 alternates waves 0 and 1.
+    ChannelState& first = channels_[0];
+    frequencyOperands(first);
+    first.wave = waveSlot_;
+    for (int i = 0; i < 32; ++i) readCommandByte();
+    waveSlot_ = 1 - waveSlot_;
+  } else if (code == 0xAD) {
+    int channels = readCommandByte();
+    if (channels > kRowChannels) {
+      fail(kTooManyRowChannels);
+      return Flow::Continue;
+    }
+    rowChannels_ = channels;
+    rowWait_ = 0;
+    nibblePending_ = false;
+    rowStep();
+  } else if (code == 0xAE) {
+    for (int c = 0; c < 9; ++c) {
+      int low = readCommandByte();
+      int high = readCommandByte();
+      rowWrite(c, low, high);
+    }
+  } else if (code == 0xAF) {
+    // ignored
+  } else if (code <= 0xB7) {
+    state.volume = readCommandByte();
+    state.wave = readCommandByte();
+    state.frequency = 0x80;
+    pcmEvent(ch, kPcmNoteOn);
+  } else if (code <= 0xBF) {
+    state.volume = readCommandByte();
+    pcmEvent(ch, kPcmVolumeChange);
+  } else if (code <= 0xC7) {
+    state.frequency = readCommandByte();
+    pcmEvent(ch, kPcmPitchChange);
+  } else if (code <= 0xCF) {
+    streamByte();
+    streamByte();
+  } else if (code <= 0xD7) {
+    int n = code - 0xCF;
+    for (int c = 0; c < n; ++c) {
+      int a = readCommandByte();
+      int b = readCommandByte();
+      ChannelState& s = channels_[static_cast<std::size_t>(c)];
+      s.volume = kCompactVolumes[b & 0x0F];
+      s.frequency = ((b >> 4) * 256 + a) * 4;
+      s.wave = 0;
+      sccEvent(c);
+    }
+  } else if (code <= 0xDF) {
+    int n = code - 0xD7;
+    for (int c = 0; c < n; ++c) {
+      int low = readCommandByte();
+      int high = readCommandByte();
+      rowWrite(c, low, high);
+    }
+  } else if (code <= 0xEF) {
+    callMacro(code - 0xE0);
+  } else if (code <= 0xFC) {
+    // ignored
+  } else if (code == 0xFD) {
+    int bank = readCommandByte();
+    int low = readCommandByte();
+    int high = readCommandByte();
+    ++loopCounter_;
+    if (loopCounter_ >= options.loopCount) return Flow::SongEnd;
+    position_ = song_.loopBase + static_cast<std::size_t>(bank) * 16384 +
+                static_cast<std::size_t>(high) * 256 + static_cast<std::size_t>(low);
+  } else if (code == 0xFE) {
+    return Flow::SongEnd;
+  } else {
+    return Flow::FrameEnd;
+  }
+  return Flow::Continue;
+}
+
+}  // namespace kvtram

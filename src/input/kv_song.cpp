@@ -1,0 +1,227 @@
+#include "input/kv_song.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "io/byte_reader.h"
+
+namespace kvtram {
+
+namespace {
+
+struct PatchEntry {
+  int address;
+  std::uint8_t d1, d2;
+};
+
+bool isWaveSetTag(const std::uint8_t tag[4]) {
+  static const char* const kTags[] = {"SCC ", "scc ", "Sine", "sine"};
+  for (const char* t : kTags) {
+    if (std::memcmp(tag, t, 4) == 0) return true;
+  }
+  return false;
+}
+
+std::string hex(int value) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string s = "0x";
+  for (int shift = 12; shift >= 0; shift -= 4) s += digits[(value >> shift) & 15];
+  return s;
+}
+
+}  // namespace
+
+KvSong::KvSong() : store(static_cast<std::size_t>(kStoreBlocks) * kBlockBytes, 0) {}
+
+void KvSong::reset() {
+  formatVersion = 0;
+  pcmChannelCount = 0;
+  mixChannelMask = 0;
+  pcmChannelMask = 0;
+  rowsInstrument = 15;
+  title.clear();
+  sampleName.clear();
+  samplePath.clear();
+  sampleCount = 0;
+  waveCount = 0;
+  macroCount = 0;
+  loopBase = 0;
+}
+
+std::string sampleFilePath(const std::string& musicPath, const std::string& name) {
+  return resolveNameIgnoringCase(folderOf(musicPath), name + ".kvp");
+}
+
+std::string KvSong::load(const std::string& path) {
+  reset();
+  std::string failure = music.read(path);
+  if (!failure.empty()) return failure;
+  auto refuse = [&path](const std::string& reason) { return path + " : " + reason; };
+
+  ByteReader in(music.data(), music.readable());
+  std::uint8_t first = in.u8();
+  formatVersion = first >> 4;
+  pcmChannelCount = first & 0x0F;
+  in.u16();
+  in.u8();
+  mixChannelMask = in.u8();
+  pcmChannelMask = in.u8();
+
+  // Title: 42 bytes, less the full-width spaces (0x81 0x40) standing in the
+  // pairs at even offsets from the end; then a text up to its first zero byte.
+  std::uint8_t titleBytes[kTitleBytes];
+  for (std::uint8_t& b : titleBytes) b = in.u8();
+  std::size_t titleLength = kTitleBytes;
+  for (int offset = 40; offset >= 0; offset -= 2) {
+    if (titleBytes[offset] != 0x81 || titleBytes[offset + 1] != 0x40) break;
+    titleLength = static_cast<std::size_t>(offset);
+  }
+  titleLength = static_cast<std::size_t>(
+      std::find(titleBytes, titleBytes + titleLength, std::uint8_t{0}) - titleBytes);
+  title.assign(reinterpret_cast<const char*>(titleBytes), titleLength);
+
+  // Sample file name: up to the first space (or zero byte) of its 8 bytes.
+  bool nameEnded = false;
+  for (int i = 0; i < 8; ++i) {
+    std::uint8_t c = in.u8();
+    if (c == ' ' || c == 0) nameEnded = true;
+    if (!nameEnded) sampleName += static_cast<char>(c);
+  }
+  sampleCount = in.u8();
+
+  // Sample directory.
+  std::array<std::uint8_t, 4> tag0{};
+  for (int i = 0; i < sampleCount; ++i) {
+    SampleEntry& entry = samples[static_cast<std::size_t>(i)];
+    entry.blocks = in.u16();
+    if (formatVersion >= 1) in.u8();
+    in.u8();  // attribute byte
+    std::uint8_t tag[4];
+    for (std::uint8_t& b : tag) b = in.u8();
+    if (i == 0) std::copy(tag, tag + 4, tag0.begin());
+  }
+  bool hasWaveSet = sampleCount > 0 && isWaveSetTag(tag0.data());
+
+  std::array<PatchEntry, 256> patches{};
+  int patchCount = 0;
+  if (formatVersion >= 3) {
+    patchCount = in.u8();
+    for (int i = 0; i < patchCount; ++i) {
+      PatchEntry& p = patches[static_cast<std::size_t>(i)];
+      p.address = in.u16();
+      p.d1 = in.u8();
+      p.d2 = in.u8();
+    }
+  }
+  if (formatVersion >= 4) rowsInstrument = in.u8();
+
+  macroLength.fill(0);
+  macroOffset.fill(0);
+  macroBytes.fill(0);
+  if (formatVersion >= 2) {
+    macroCount = in.u8();
+    std::size_t total = 0;
+    for (int i = 0; i < macroCount; ++i) {
+      macroLength[static_cast<std::size_t>(i)] = in.u8();
+      macroOffset[static_cast<std::size_t>(i)] = in.u16() - 0x6300;
+      total += static_cast<std::size_t>(macroLength[static_cast<std::size_t>(i)]);
+    }
+    if (total > kMacroByteCapacity) {
+      return refuse("マクロデータが " + std::to_string(kMacroByteCapacity) + " バイトを超えます (" +
+                    std::to_string(total) + " バイト)");
+    }
+    for (std::size_t i = 0; i < total; ++i) macroBytes[i] = in.u8();
+    for (int i = 0; i < macroCount; ++i) {
+      int length = macroLength[static_cast<std::size_t>(i)];
+      int offset = macroOffset[static_cast<std::size_t>(i)];
+      if (length > 0 && (offset < 0 || static_cast<std::size_t>(offset + length) > total)) {
+        return refuse("マクロ " + std::to_string(i) + " のデータがマクロ領域の外にあります");
+      }
+    }
+  }
+  if (in.failed()) return refuse("ヘッダーがファイルの終わりを越えています");
+  loopBase = in.position();
+
+  // The limits of the tables, checked before anything is copied.
+  if (pcmChannelCount > kMaxPcmChannels) {
+    return refuse("PCM チャンネル数が多すぎます (" + std::to_string(pcmChannelCount) + ")");
+  }
+  if (hasWaveSet && samples[0].blocks > kMaxWaves) {
+    return refuse("波形の数が多すぎます (" + std::to_string(samples[0].blocks) + ")");
+  }
+  std::size_t totalBlocks = 0;
+  for (int i = 0; i < sampleCount; ++i) totalBlocks += static_cast<std::size_t>(samples[static_cast<std::size_t>(i)].blocks);
+  std::size_t indexBytes = 2 * totalBlocks + 4 * static_cast<std::size_t>(sampleCount);
+  if (indexBytes > kBlockIndexBytes) {
+    return refuse("ブロック表が " + std::to_string(kBlockIndexBytes) + " バイトを超えます (" +
+                  std::to_string(indexBytes) + " バイト)");
+  }
+  // Each sample owns its copy and as many blocks again plus 8 behind it.
+  std::size_t storeBlocks = 8 * static_cast<std::size_t>(sampleCount) + 2 * totalBlocks;
+  if (storeBlocks > static_cast<std::size_t>(kStoreBlocks)) {
+    return refuse("サンプルがサンプル領域に収まりません (" + std::to_string(storeBlocks) + " / " +
+                  std::to_string(kStoreBlocks) + " ブロック)");
+  }
+  for (int i = 0; i < patchCount; ++i) {
+    int address = patches[static_cast<std::size_t>(i)].address;
+    if (address < 0x3000 || address > 0x3FFD) {
+      return refuse("パッチのアドレスが範囲外です (" + hex(address) + ")");
+    }
+  }
+
+  if (sampleCount == 0) {
+    sampleFile.clear();
+  } else {
+    samplePath = sampleFilePath(path, sampleName);
+    failure = sampleFile.read(samplePath);
+    if (!failure.empty()) return failure;
+    if (totalBlocks * kBlockBytes > sampleFile.readable()) {
+      return refuse("サンプルデータがサンプルファイルの終わりを 1 MiB 以上越えています");
+    }
+  }
+
+  // Copies, block index table and wave set. Stale bytes of an earlier song
+  // never reach this one: the tables are cleared first.
+  std::fill(store.begin(), store.end(), std::uint8_t{0});
+  blockIndexTable.fill(0);
+  std::size_t r = 0;  // running block count in the sample file
+  std::size_t t = 0;  // running position in the block index table
+  for (int i = 0; i < sampleCount; ++i) {
+    SampleEntry& entry = samples[static_cast<std::size_t>(i)];
+    if (i == 0 && hasWaveSet) {
+      waveCount = entry.blocks;
+      for (int w = 0; w < waveCount; ++w) {
+        for (int j = 0; j < kWaveBytes; ++j) {
+          std::uint8_t b = sampleFile.data()[static_cast<std::size_t>(w) * kBlockBytes + 8 * static_cast<std::size_t>(j)];
+          waveSet[static_cast<std::size_t>(w * kWaveBytes + j)] = static_cast<std::int8_t>(static_cast<std::uint8_t>(b - 128));
+        }
+      }
+      entry.sampleBlocks = 0;
+    } else {
+      entry.sampleBlocks = entry.blocks;
+    }
+    entry.storeSlot = static_cast<int>(8 * static_cast<std::size_t>(i) + 2 * r);
+    std::size_t length = static_cast<std::size_t>(entry.blocks) * kBlockBytes;
+    if (length > 0) {
+      std::memcpy(store.data() + static_cast<std::size_t>(entry.storeSlot) * kBlockBytes,
+                  sampleFile.data() + r * kBlockBytes, length);
+    }
+    for (int k = 0; k < entry.blocks; ++k) {
+      std::size_t block = r + static_cast<std::size_t>(k);
+      blockIndexTable[t++] = static_cast<std::uint8_t>(block & 0xFF);
+      blockIndexTable[t++] = static_cast<std::uint8_t>((block >> 8) & 0xFF);
+    }
+    for (int k = 0; k < 4; ++k) blockIndexTable[t++] = 0xFF;
+    r += static_cast<std::size_t>(entry.blocks);
+  }
+  for (int i = 0; i < patchCount; ++i) {
+    const PatchEntry& p = patches[static_cast<std::size_t>(i)];
+    std::size_t at = static_cast<std::size_t>(p.address - 0x3000);
+    blockIndexTable[at] = 0xFE;
+    blockIndexTable[at + 1] = p.d1;
+    blockIndexTable[at + 2] = p.d2;
+  }
+  return {};
+}
+
+}  // namespace kvtram

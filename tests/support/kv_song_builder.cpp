@@ -1,0 +1,122 @@
+#include "support/kv_song_builder.h"
+
+#include <fstream>
+#include <stdexcept>
+
+namespace kvtram {
+
+KvSongBuilder& KvSongBuilder::sample(const Bytes& data, const std::string& tag) {
+  Bytes padded = data;
+  while (padded.size() % 256 != 0) padded.push_back(128);
+  samples_.push_back({padded, tag});
+  return *this;
+}
+
+KvSongBuilder& KvSongBuilder::sampleOfBlocks(int blocks, std::uint8_t (*byteAt)(std::size_t),
+                                             const std::string& tag) {
+  Bytes data(static_cast<std::size_t>(blocks) * 256);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = byteAt(i);
+  samples_.push_back({data, tag});
+  return *this;
+}
+
+int KvSongBuilder::endMarkerOffset(int index) const {
+  int t = 0;
+  for (int i = 0; i < index; ++i) t += static_cast<int>(samples_[static_cast<std::size_t>(i)].data.size() / 256) * 2 + 4;
+  return t + static_cast<int>(samples_[static_cast<std::size_t>(index)].data.size() / 256) * 2;
+}
+
+KvSongBuilder& KvSongBuilder::loop(int index, int blocks) {
+  // A patch at the marker's second byte turns FF FF FF FF into FF FE V V, and
+  // the loop length in blocks is (0x10003 - V) / 2.
+  int v = 0x10003 - 2 * blocks;
+  return patch(0x3000 + endMarkerOffset(index) + 1, static_cast<std::uint8_t>(v & 0xFF),
+               static_cast<std::uint8_t>(v >> 8));
+}
+
+KvSongBuilder& KvSongBuilder::patch(int address, std::uint8_t d1, std::uint8_t d2) {
+  patches_.push_back({address, d1, d2});
+  return *this;
+}
+
+KvSongBuilder& KvSongBuilder::macro(const Bytes& bytes) {
+  macros_.push_back(bytes);
+  return *this;
+}
+
+KvSongBuilder& KvSongBuilder::stream(const Bytes& bytes) {
+  stream_.insert(stream_.end(), bytes.begin(), bytes.end());
+  return *this;
+}
+
+Bytes KvSongBuilder::musicBytes() const {
+  Bytes out;
+  auto u8 = [&out](int v) { out.push_back(static_cast<std::uint8_t>(v)); };
+  auto u16 = [&](int v) { u8(v & 0xFF); u8((v >> 8) & 0xFF); };
+  u8((version_ << 4) | (pcmChannels_ & 0x0F));
+  u16(0);
+  u8(0);
+  u8(mixMask_);
+  u8(pcmMask_);
+  std::string title = title_;
+  title.resize(42, ' ');
+  for (char c : title) u8(static_cast<unsigned char>(c));
+  std::string name = sampleName_;
+  name.resize(8, ' ');
+  for (char c : name) u8(static_cast<unsigned char>(c));
+  u8(static_cast<int>(samples_.size()));
+  for (const Sample& s : samples_) {
+    u16(static_cast<int>(s.data.size() / 256));
+    if (version_ >= 1) u8(0);
+    u8(0);  // attribute
+    std::string tag = s.tag;
+    tag.resize(4, ' ');
+    for (char c : tag) u8(static_cast<unsigned char>(c));
+  }
+  if (version_ >= 3) {
+    u8(static_cast<int>(patches_.size()));
+    for (const Patch& p : patches_) {
+      u16(p.address);
+      u8(p.d1);
+      u8(p.d2);
+    }
+  } else if (!patches_.empty()) {
+    throw std::logic_error("patches need version 3 or later");
+  }
+  if (version_ >= 4) u8(rowsInstrument_);
+  if (version_ >= 2) {
+    u8(static_cast<int>(macros_.size()));
+    int offset = 0;
+    for (const Bytes& m : macros_) {
+      u8(static_cast<int>(m.size()));
+      u16(0x6300 + offset);
+      offset += static_cast<int>(m.size());
+    }
+    for (const Bytes& m : macros_) out.insert(out.end(), m.begin(), m.end());
+  } else if (!macros_.empty()) {
+    throw std::logic_error("macros need version 2 or later");
+  }
+  out.insert(out.end(), stream_.begin(), stream_.end());
+  return out;
+}
+
+Bytes KvSongBuilder::sampleBytes() const {
+  Bytes out;
+  for (const Sample& s : samples_) out.insert(out.end(), s.data.begin(), s.data.end());
+  return out;
+}
+
+std::string KvSongBuilder::write(const std::string& folder, const std::string& name) const {
+  std::string path = folder + "/" + name + ".kv";
+  writeBytes(path, musicBytes());
+  if (!samples_.empty()) writeBytes(folder + "/" + sampleName_ + ".kvp", sampleBytes());
+  return path;
+}
+
+void writeBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+}  // namespace kvtram
