@@ -1,12 +1,137 @@
 #include "app/convert_file.h"
 
 #include "app/workspace.h"
+#include "input/song_player.h"
+#include "io/file_io.h"
 
 namespace kvtram {
 
-std::string convertFile(Workspace&, const std::string&, const std::string&,
-                        const ConversionOptions&) {
-  return "未実装";
+namespace {
+
+// One conversion: the passes over the song, each from a fresh load.
+class Conversion {
+ public:
+  Conversion(Workspace& ws, const std::string& kvPath, const ConversionOptions& options)
+      : ws_(ws), path_(kvPath), options_(options) {}
+
+  std::string run(const std::string& imagePath);
+
+ private:
+  std::string load() {
+    counter_ = 0;
+    return ws_.interpreter.load(path_);
+  }
+  // The reason a pass had to stop, as the file's failure text.
+  std::string refusal(const std::string& reason) const { return path_ + " : " + reason; }
+  std::string playFailure() const {
+    return ws_.interpreter.failure().empty() ? std::string() : refusal(ws_.interpreter.failure());
+  }
+  std::string registerStream(int pointerOffset, bool fm, bool rhythmMode);
+
+  Workspace& ws_;
+  const std::string& path_;
+  const ConversionOptions& options_;
+  int counter_ = 0;
+};
+
+std::string Conversion::registerStream(int pointerOffset, bool fm, bool rhythmMode) {
+  if (std::string failure = load(); !failure.empty()) return failure;
+  OutputImage& image = ws_.image;
+  image.putPointer(pointerOffset, image.address());
+  ws_.framer.start();
+  std::string placeFailure;
+  playSong(
+      ws_.interpreter, ws_.frame, counter_,
+      [&](int, bool goesOn, const FrameOutput& out, int) {
+        if (!placeFailure.empty()) return;
+        const std::uint8_t* bytes = fm ? out.fmCommands.data() : out.psgCommands.data();
+        std::size_t length = fm ? out.fmCommandLength : out.psgCommandLength;
+        placeFailure = ws_.framer.frame(image, bytes, length, !goesOn);
+      },
+      [&](int frame, FrameOutput& out) {
+        if (fm && frame == 1) out.fmCommandLength = fmInitBlock(rhythmMode, out.fmCommands.data());
+      });
+  if (std::string failure = playFailure(); !failure.empty()) return failure;
+  if (!placeFailure.empty()) return refusal(placeFailure);
+  return {};
+}
+
+std::string Conversion::run(const std::string& imagePath) {
+  SongInterpreter& interpreter = ws_.interpreter;
+  KvSong& song = ws_.song;
+  OutputImage& image = ws_.image;
+  interpreter.options = {options_.loopCount, options_.fmVolumeReduction, options_.psgVolumeReduction};
+
+  if (std::string failure = load(); !failure.empty()) return failure;
+  interpreter.setRhythmMode(false);
+
+  if (std::string reason = scanLoops(song, ws_.samples); !reason.empty()) return refusal(reason);
+  image.setUpHeader(song.title);
+
+  // Which sample variants the notes need; the song as the first load left it.
+  for (auto& marks : ws_.samples.variantUsage) marks.fill(false);
+  playSong(interpreter, ws_.frame, counter_, [&](int, bool goesOn, const FrameOutput& out, int) {
+    if (goesOn) markVariantUsage(out, options_.highQuality, ws_.samples);
+  });
+  if (std::string failure = playFailure(); !failure.empty()) return failure;
+
+  if (std::string reason = placeSamples(song, options_, ws_.samples, ws_.spectral, image);
+      !reason.empty()) {
+    return refusal(reason);
+  }
+  if (image.overflowed()) return refusal("出力イメージが 256 バンクを超えます");
+
+  if (std::string failure = registerStream(kPsgStreamPointer, false, false); !failure.empty()) {
+    return failure;
+  }
+  const bool rhythmAfterPsg = interpreter.rhythmMode();
+  if (std::string failure = registerStream(kFmStreamPointer, true, rhythmAfterPsg);
+      !failure.empty()) {
+    return failure;
+  }
+
+  const int channels = song.pcmChannelCount;
+  const std::array<int, 8> slots = channelSlots(channels, options_.useSccI);
+  ws_.plan.clear();
+  for (int c = 0; c < channels; ++c) {
+    if (std::string failure = load(); !failure.empty()) return failure;
+    ChannelPlanner planner(ws_.plan, c, options_.highQuality);
+    playSong(interpreter, ws_.frame, counter_,
+             [&](int, bool goesOn, const FrameOutput& out, int counter) {
+               planner.frame(out, !goesOn, counter);
+             });
+    planner.finish();
+    if (std::string failure = playFailure(); !failure.empty()) return failure;
+  }
+
+  bool internalError = false;
+  for (int c = 0; c < channels; ++c) {
+    if (std::string failure = load(); !failure.empty()) return failure;
+    image.putPointer(slots[static_cast<std::size_t>(c)], image.address());
+    ChannelEmitter emitter(ws_.plan, c, song.waveCount, options_.highQuality);
+    std::string channelFailure;
+    playSong(interpreter, ws_.frame, counter_,
+             [&](int, bool goesOn, const FrameOutput& out, int counter) {
+               if (channelFailure.empty()) channelFailure = emitter.frame(image, out, !goesOn, counter);
+             });
+    if (std::string failure = playFailure(); !failure.empty()) return failure;
+    // An internal error ends this channel's stream where it stands; the other
+    // channels are still built, and the image is not written.
+    if (channelFailure == kInternalError) internalError = true;
+    else if (!channelFailure.empty()) return refusal(channelFailure);
+  }
+  if (internalError) return kInternalError;
+  if (image.overflowed()) return refusal("出力イメージが 256 バンクを超えます");
+
+  image.finish(song.waveSet.data(), song.waveCount, interpreter.rhythmMode());
+  return writeWholeFile(imagePath, image.bytes());
+}
+
+}  // namespace
+
+std::string convertFile(Workspace& workspace, const std::string& kvPath,
+                        const std::string& imagePath, const ConversionOptions& options) {
+  return Conversion(workspace, kvPath, options).run(imagePath);
 }
 
 }  // namespace kvtram

@@ -1,14 +1,37 @@
 // Everything one conversion works in, allocated once with its fixed
-// capacities and reused file after file. One workspace per thread.
+// capacities (about 60 MiB) and reused file after file: the song and its
+// interpreter, the frame record, the sample bank state and resamplers, the
+// output image and the variant plan. One workspace per conversion thread;
+// nothing in it is shared, so workspaces run side by side.
 #pragma once
+
+#include <memory>
+
+#include "image/output_image.h"
+#include "image/pcm_streams.h"
+#include "image/stream_framer.h"
+#include "input/frame_output.h"
+#include "input/interpreter.h"
+#include "input/kv_song.h"
+#include "samples/sample_banks.h"
+#include "samples/spectral_resampler.h"
 
 namespace kvtram {
 
 class Workspace {
  public:
-  Workspace();
+  Workspace() = default;
   Workspace(const Workspace&) = delete;
   Workspace& operator=(const Workspace&) = delete;
+
+  KvSong song;
+  SongInterpreter interpreter{song};
+  FrameOutput frame;
+  SampleBankState samples;
+  SpectralResampler spectral;
+  OutputImage image;
+  StreamFramer framer;
+  VariantPlan plan;
 };
 
 }  // namespace kvtram

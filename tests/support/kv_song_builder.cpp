@@ -59,7 +59,7 @@ Bytes KvSongBuilder::musicBytes() const {
   u8(mixMask_);
   u8(pcmMask_);
   std::string title = title_;
-  title.resize(42, ' ');
+  title.resize(42, '\0');
   for (char c : title) u8(static_cast<unsigned char>(c));
   std::string name = sampleName_;
   name.resize(8, ' ');

@@ -17,7 +17,7 @@ class KvSongBuilder {
   KvSongBuilder& pcmChannels(int n) { pcmChannels_ = n; return *this; }
   KvSongBuilder& mixMask(int m) { mixMask_ = m; return *this; }
   KvSongBuilder& pcmMask(int m) { pcmMask_ = m; return *this; }
-  // The title field's bytes; padded with spaces to 42.
+  // The title field's bytes; padded with zero bytes to 42.
   KvSongBuilder& title(const std::string& bytes) { title_ = bytes; return *this; }
   // The sample file's base name (at most 8 bytes; padded with spaces).
   KvSongBuilder& sampleFileName(const std::string& name) { sampleName_ = name; return *this; }

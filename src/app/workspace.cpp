@@ -1,7 +1,0 @@
-#include "app/workspace.h"
-
-namespace kvtram {
-
-Workspace::Workspace() = default;
-
-}  // namespace kvtram

@@ -1,0 +1,141 @@
+#include "image/pcm_streams.h"
+
+#include <cmath>
+
+#include "image/stream_framer.h"
+
+namespace kvtram {
+
+std::array<int, 8> channelSlots(int n, bool useSccI) {
+  if (!useSccI) {
+    if (n <= 4) return {18, 24, 30, 36, 108, 114, 120, 126};
+    return {108, 114, 120, 126, 18, 24, 30, 36};
+  }
+  if (n <= 5) return {18, 24, 30, 36, 42, 108, 114, 120};
+  return {108, 114, 120, 18, 24, 30, 36, 42};
+}
+
+int variantOfPitch(int pitch, bool highQuality) {
+  if (pitch <= 128) return 1;
+  if (pitch <= 186) return highQuality ? 2 : 3;
+  return 3;
+}
+
+int pitchIndex(int pitch, int variant) {
+  if (pitch == 0) return 0;
+  double q = variant == 1   ? pitch / 128.0
+             : variant == 2 ? pitch / 128.0 / 1.41421356
+                            : pitch / 256.0;
+  int index = static_cast<int>(95.5 + std::log(q) / std::log(1.0594631));
+  if (variant == 1 && index < 0) index = 0;
+  return index;
+}
+
+bool ChannelPlanner::isEventFrame(const FrameOutput& out, bool last) const {
+  auto c = static_cast<std::size_t>(channel_);
+  return last || out.pcmEventBytes[c] + out.sccEventBytes[c] > 0;
+}
+
+void ChannelPlanner::frame(const FrameOutput& out, bool last, int frameCounter) {
+  if (!isEventFrame(out, last)) return;
+  if (pending_) {
+    if (flags_ & kPcmNoteOn) {
+      plan_.at(channel_, groupStart_) = static_cast<std::uint8_t>(max_);
+      groupStart_ = frameCounter;
+      max_ = 0;
+    }
+    int v = variantOfPitch(pitch_, highQuality_);
+    if (v > max_) max_ = v;
+    pending_ = false;
+  }
+  auto c = static_cast<std::size_t>(channel_);
+  if (out.pcmEventBytes[c] != 0) {
+    flags_ = out.pcm[c].changes;
+    pitch_ = out.pcm[c].pitch;
+    pending_ = true;
+  }
+}
+
+void ChannelPlanner::finish() { plan_.at(channel_, groupStart_) = static_cast<std::uint8_t>(max_); }
+
+std::string ChannelEmitter::frame(OutputImage& image, const FrameOutput& out, bool last,
+                                  int frameCounter) {
+  if (stopped_) return {};
+  ++wait_;
+  auto c = static_cast<std::size_t>(channel_);
+  bool eventFrame = last || out.pcmEventBytes[c] + out.sccEventBytes[c] > 0;
+  if (!eventFrame) return {};
+
+  std::size_t n = 0;
+  auto put = [this, &n](int b) { bytes_[n++] = static_cast<std::uint8_t>(b); };
+  auto putCount = [this, &n](int count) { n += encodeWaitCount(count, bytes_.data() + n); };
+
+  if (notePending_ && tonePending_) tonePending_ = false;  // the tone is lost
+  if (first_) {
+    put(kWaitCommand);
+    putCount(wait_ - 1);
+    first_ = false;
+    wait_ = 1;
+  }
+  if (notePending_) {
+    if (note_.changes & kPcmNoteOn) variant_ = plan_.at(channel_, frameCounter);
+    int entry = sampleEntryAddress(waveCount_, note_.sample, variant_ == 0 ? 1 : variant_);
+    int index = pitchIndex(note_.pitch, variant_ == 0 ? 1 : variant_);
+    if (variant_ == 0 || index > 95) {
+      stopped_ = true;
+      return kInternalError;
+    }
+    int volume = 241 + note_.volume / 4;
+    if (entry != lastEntry_) {
+      put(0x7B);
+      put(entry % 256);
+      put(entry / 256 + 0x80);
+      put(0x00);
+      put(0x00);
+      lastEntry_ = entry;
+    }
+    if (volume != lastVolume_) {
+      put(0x66);
+      put(volume & 0xFF);
+      lastVolume_ = volume;
+    }
+    if (!(note_.changes & kPcmNoteOn)) put(0x64);
+    put(index);
+    putCount(wait_ - 1);
+    wait_ = 1;
+    lastWave_ = -1;
+    notePending_ = false;
+  }
+  if (out.pcmEventBytes[c] != 0) {
+    note_ = out.pcm[c];
+    notePending_ = true;
+  }
+  if (tonePending_) {
+    if (toneWave_ != lastWave_) {
+      put(0x7A);
+      put(toneWave_ % 256);
+      put(toneWave_ / 256);
+      lastWave_ = toneWave_;
+    }
+    put(0xAD);
+    put(tonePeriod_ % 256);
+    put(((tonePeriod_ / 256) & 0x0F) * 16 + toneVolume_);
+    putCount(wait_ - 1);
+    wait_ = 1;
+    lastEntry_ = -1;
+    lastVolume_ = -1;
+    tonePending_ = false;
+  }
+  if (out.sccEventBytes[c] != 0) {
+    const SccNoteEvent& tone = out.scc[c];
+    toneVolume_ = tone[1];
+    tonePeriod_ = tone[3] + 256 * tone[4];
+    toneWave_ = tone[6] + 256 * tone[7];
+    tonePending_ = true;
+  }
+  if (last) put(kEndCommand);
+  if (!placeFramedBytes(image, bytes_.data(), n)) return kFrameTooLongForBank;
+  return {};
+}
+
+}  // namespace kvtram

@@ -1,0 +1,114 @@
+// The PCM channel streams. On a PCM channel the song plays sampled notes (a
+// sample, a pitch byte, a volume) or wavetable tones (a wave, a period, a
+// volume). Every run of notes that begins with a note-on is played from one
+// sample variant, the highest that any of its notes needs, so each channel
+// takes two passes: planning records the variant per run, emission writes the
+// stream.
+//
+// Stream commands: 0xAC opening wait; 0x7B lo hi+0x80 0 0 selects the sample
+// variant whose pointer entry is at bank-0 address hi:lo; 0x66 v note volume;
+// 0x64 marks a change of the sounding note; 0x00-0x5F pitch index + wait count
+// is a note; 0x7A lo hi sets the wave address of the tones; 0xAD period-low,
+// period-high x 16 + volume, wait count is a tone; 0x69 ends the stream.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/output_image.h"
+#include "input/frame_output.h"
+
+namespace kvtram {
+
+// A note group can be acted on at frame counter values up to 72002 in a song
+// that runs into the frame limit; the plan has room beyond that.
+inline constexpr int kPlanEntries = 72008;
+
+// The header offsets of the channel stream pointers, by channel.
+std::array<int, 8> channelSlots(int pcmChannelCount, bool useSccI);
+
+// The variant (1-3) that a pitch byte needs.
+int variantOfPitch(int pitch, bool highQuality);
+
+// The note's pitch index in its variant (95 stands for the variant's own pitch,
+// one step per semitone); may exceed 95 for a pitch the variant cannot play.
+int pitchIndex(int pitch, int variant);
+
+// Bank-0 address of the pointer entry of sample `sample`, variant `variant`.
+inline int sampleEntryAddress(int waveCount, int sample, int variant) {
+  return waveCount * 32 + sample * 27 + 9 * (variant - 1);
+}
+
+// Per channel and frame counter value: the variant of the note group whose
+// note-on is acted on there (0 = none).
+class VariantPlan {
+ public:
+  VariantPlan() : plan_(static_cast<std::size_t>(kNoteChannels) * kPlanEntries, 0) {}
+  void clear() { std::fill(plan_.begin(), plan_.end(), std::uint8_t{0}); }
+  std::uint8_t& at(int channel, int counter) {
+    return plan_[static_cast<std::size_t>(channel) * kPlanEntries + static_cast<std::size_t>(counter)];
+  }
+
+ private:
+  std::vector<std::uint8_t> plan_;
+};
+
+// The planning pass of one channel, frame by frame.
+class ChannelPlanner {
+ public:
+  ChannelPlanner(VariantPlan& plan, int channel, bool highQuality)
+      : plan_(plan), channel_(channel), highQuality_(highQuality) {}
+  void frame(const FrameOutput& out, bool last, int frameCounter);
+  void finish();
+
+ private:
+  bool isEventFrame(const FrameOutput& out, bool last) const;
+  VariantPlan& plan_;
+  int channel_;
+  bool highQuality_;
+  bool pending_ = false;
+  std::uint8_t flags_ = 0;
+  int pitch_ = 0;
+  int max_ = 0;
+  int groupStart_ = 0;
+};
+
+// The emission pass of one channel, frame by frame, writing into the image.
+class ChannelEmitter {
+ public:
+  ChannelEmitter(VariantPlan& plan, int channel, int waveCount, bool highQuality)
+      : plan_(plan), channel_(channel), waveCount_(waveCount), highQuality_(highQuality) {}
+  // Returns "" or a failure: kInternalError (a note without a variant, or a
+  // pitch its variant cannot play; the stream ends where it stands and takes
+  // no more frames) or the framing refusal.
+  std::string frame(OutputImage& image, const FrameOutput& out, bool last, int frameCounter);
+  bool stopped() const { return stopped_; }
+
+ private:
+  VariantPlan& plan_;
+  int channel_;
+  int waveCount_;
+  bool highQuality_;
+  bool stopped_ = false;
+
+  int wait_ = 2;  // frames since the last emitted command, plus 1
+  bool first_ = true;
+  bool notePending_ = false;
+  bool tonePending_ = false;
+  PcmNoteEvent note_{};
+  int toneVolume_ = 0;
+  int tonePeriod_ = 0;
+  int toneWave_ = 0;
+  int variant_ = 0;
+  int lastEntry_ = -1;
+  int lastVolume_ = -1;
+  int lastWave_ = -1;
+  std::array<std::uint8_t, 64> bytes_{};
+};
+
+inline constexpr const char* kInternalError = "内部エラー";
+
+}  // namespace kvtram

@@ -1,0 +1,69 @@
+#include "image/stream_framer.h"
+
+#include <cstring>
+
+namespace kvtram {
+
+std::size_t encodeWaitCount(int count, std::uint8_t* out) {
+  if (count <= 255) {
+    out[0] = static_cast<std::uint8_t>(count);
+    return 1;
+  }
+  out[0] = 0x00;
+  out[1] = static_cast<std::uint8_t>(count % 256);
+  out[2] = static_cast<std::uint8_t>(count / 256);
+  return 3;
+}
+
+bool placeFramedBytes(OutputImage& image, const std::uint8_t* bytes, std::size_t length) {
+  if (length > kMaxFramedBytes) return false;
+  int offset = image.address() % kBankBytes;
+  if (static_cast<std::size_t>(offset) + length >= kMaxFramedBytes + 1) {
+    image.put(kNextBankCommand);
+    image.zeroFillToBankEnd();
+  }
+  image.put(bytes, length);
+  return true;
+}
+
+std::string StreamFramer::frame(OutputImage& image, const std::uint8_t* bytes, std::size_t length,
+                                bool last) {
+  ++wait_;
+  if (!last && length == 0) return {};  // the frame only counts towards the next wait
+  std::size_t n = 0;
+  if (wait_ == 1) {
+    // Every frame so far emitted: the bytes are followed by a one-frame wait.
+    std::memcpy(scratch_.data(), bytes, length);
+    n = length;
+    scratch_[n++] = kWaitCommand;
+    scratch_[n++] = 1;
+    wait_ = 0;
+  } else {
+    // One wait covering the frames since the previous emission, less the
+    // one-frame wait that already followed it.
+    --wait_;
+    scratch_[n++] = kWaitCommand;
+    n += encodeWaitCount(wait_, scratch_.data() + n);
+    std::memcpy(scratch_.data() + n, bytes, length);
+    n += length;
+    wait_ = 1;
+  }
+  if (last) scratch_[n++] = kEndCommand;
+  if (!placeFramedBytes(image, scratch_.data(), n)) return kFrameTooLongForBank;
+  return {};
+}
+
+std::size_t fmInitBlock(bool rhythmMode, std::uint8_t* out) {
+  std::size_t n = 0;
+  out[n++] = kFmInitCommand;
+  int last = 8 - 3 * (rhythmMode ? 1 : 0);
+  for (int u = 0; u <= last; ++u) {
+    out[n++] = static_cast<std::uint8_t>(0xD0 + u);
+    out[n++] = 0x00;
+    out[n++] = static_cast<std::uint8_t>(0xE0 + u);
+    out[n++] = 0x0F;
+  }
+  return n;
+}
+
+}  // namespace kvtram

@@ -1,0 +1,58 @@
+// Timed command streams in the banks. Between the commands of one frame and
+// the next stands a wait command (0xAC n, or 0xAC 0x00 lo hi for more than 255
+// frames); 0x69 ends a stream; 0x68 sends the player to the start of the next
+// bank. The bytes of one frame, with their wait and end command, never straddle
+// a bank boundary.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "image/output_image.h"
+#include "input/frame_output.h"
+
+namespace kvtram {
+
+inline constexpr std::uint8_t kWaitCommand = 0xAC;
+inline constexpr std::uint8_t kEndCommand = 0x69;
+inline constexpr std::uint8_t kNextBankCommand = 0x68;
+inline constexpr std::uint8_t kFmInitCommand = 0xAD;
+
+// The longest run of bytes one bank takes: offsets 0 to 16381, so that the
+// next-bank command still fits at 16382.
+inline constexpr std::size_t kMaxFramedBytes = 16382;
+
+// Appends a wait count (1-255 as one byte, larger as 0x00, low, high) and
+// returns the bytes written (1 or 3).
+std::size_t encodeWaitCount(int count, std::uint8_t* out);
+
+// Places one frame's bytes at the image's current address: when they would
+// reach offset 16383 of the bank, a next-bank command and zero bytes fill the
+// bank and the bytes start the next one. Returns false (nothing written) for a
+// run longer than a bank can take.
+bool placeFramedBytes(OutputImage& image, const std::uint8_t* bytes, std::size_t length);
+
+// Frames the register writes of one stream (PSG triplets or FM pairs) with
+// their waits. The commands of frame f are reached after exactly f - 1 frames.
+class StreamFramer {
+ public:
+  void start() { wait_ = 0; }
+  // Called for every frame: `bytes` are the frame's register writes (may be
+  // empty), `last` tells the frame in which the song ended. Returns "" or the
+  // reason the frame cannot be placed.
+  std::string frame(OutputImage& image, const std::uint8_t* bytes, std::size_t length, bool last);
+
+ private:
+  int wait_ = 0;  // frames since the last emission
+  std::array<std::uint8_t, kFrameCommandCapacity + 8> scratch_{};
+};
+
+// The FM stream's opening block: 0xAD, then key off and attenuation 15 for the
+// melody channels (9, or 6 when the song's last pass left rhythm mode on).
+std::size_t fmInitBlock(bool rhythmMode, std::uint8_t* out);
+
+inline constexpr const char* kFrameTooLongForBank = "1 フレームのデータが 1 バンクに収まりません";
+
+}  // namespace kvtram

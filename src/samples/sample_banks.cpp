@@ -1,0 +1,129 @@
+#include "samples/sample_banks.h"
+
+#include <algorithm>
+
+#include "image/pcm_streams.h"
+#include "samples/linear_resampler.h"
+#include "samples/sample_variants.h"
+#include "samples/spectral_resampler.h"
+
+namespace kvtram {
+
+namespace {
+
+int nextBankStart(int address) { return (address / kBankBytes + 1) * kBankBytes; }
+
+std::string sampleReason(int sample, const std::string& what) {
+  return "サンプル " + std::to_string(sample) + " " + what;
+}
+
+}  // namespace
+
+std::string scanLoops(const KvSong& song, SampleBankState& state) {
+  const auto& table = song.blockIndexTable;
+  auto word = [&table](std::size_t at) { return table[at] | (table[at + 1] << 8); };
+  std::size_t t = 0;
+  for (int s = 0; s < song.sampleCount; ++s) {
+    int& loop = state.loopBlocks[static_cast<std::size_t>(s)];
+    loop = -1;
+    for (;;) {
+      if (t + 4 > table.size()) return "ブロック表の終端記号が見つかりません";
+      int w = word(t);
+      if (w >= 0xFEFE) {
+        if ((w >> 8) != 0xFF) loop = (0x10003 - word(t + 2)) / 2;
+        t += 4;
+        break;
+      }
+      t += 2;
+    }
+  }
+  return {};
+}
+
+void markVariantUsage(const FrameOutput& out, bool highQuality, SampleBankState& state) {
+  for (std::size_t c = 0; c < static_cast<std::size_t>(kNoteChannels); ++c) {
+    if (out.pcmEventBytes[c] == 0) continue;
+    int variant = variantOfPitch(out.pcm[c].pitch, highQuality);
+    state.variantUsage[out.pcm[c].sample][static_cast<std::size_t>(variant - 1)] = true;
+  }
+}
+
+std::string placeSamples(KvSong& song, const ConversionOptions& options, SampleBankState& state,
+                         SpectralResampler& spectral, OutputImage& image) {
+  const int tableStart = song.waveCount * 32;
+  if (tableStart + 27 * song.sampleCount > kBankBytes) {
+    return "サンプルポインタ表がバンク 0 に収まりません";
+  }
+  const bool spectralFor[3] = {options.strictMid, options.strictMidHigh, options.strictHigh};
+  // Look-ahead copies may read past a variant's output; what they find there
+  // is the same for every run of the same file.
+  std::fill(state.resampleBuffer.begin(), state.resampleBuffer.end(), std::uint8_t{0});
+  std::uint8_t* buffer = state.resampleBuffer.data();
+
+  int table = kHeaderBytes + tableStart;  // file offset of the next pointer
+  int end = kFirstBankedAddress;          // end address of the last placed variant
+  for (int s = 0; s < song.sampleCount; ++s) {
+    const SampleEntry& entry = song.samples[static_cast<std::size_t>(s)];
+    const int loopBlocks = state.loopBlocks[static_cast<std::size_t>(s)];
+    for (int v = 1; v <= 3; ++v) {
+      if (image.address() % kBankBytes >= kBankTailOffset) image.zeroFillToBankEnd();
+      const int start = image.address();
+      image.putPointer(table, start);
+      table += 3;
+
+      const bool used = state.variantUsage[static_cast<std::size_t>(s)][static_cast<std::size_t>(v - 1)];
+      std::size_t srcLength = used ? static_cast<std::size_t>(entry.sampleBlocks) * kBlockBytes : 0;
+      std::size_t srcPos = static_cast<std::size_t>(entry.storeSlot) * kBlockBytes;
+      std::size_t loopStart = 0;
+      if (used && loopBlocks != -1) {
+        if (loopBlocks > entry.sampleBlocks) return sampleReason(s, "のループがサンプルより長いです");
+        loopStart = srcLength - static_cast<std::size_t>(loopBlocks) * kBlockBytes;
+      }
+      const double ratio = kVariantRatio[v - 1];
+      const std::size_t length = static_cast<std::size_t>(static_cast<double>(srcLength) / ratio);
+      const std::size_t loopOffset = static_cast<std::size_t>(static_cast<double>(loopStart) / ratio);
+
+      int loopAddress = start;
+      if (length != 0) {
+        if (length + 208 > kResampleCapacity) return sampleReason(s, "が長すぎます");
+        if (spectralFor[v - 1]) {
+          const double rate = kVariantSourceRate[v - 1];
+          if (!SpectralResampler::fits(srcLength) ||
+              SpectralResampler::outputLength(srcLength, rate) > kResampleCapacity) {
+            return sampleReason(s, "が長すぎます");
+          }
+          if (!spectral.resample(song.store.data() + srcPos, srcLength, rate, loopStart,
+                                 std::span<std::uint8_t>(buffer, kResampleCapacity))) {
+            return sampleReason(s, "をリサンプルできませんでした");
+          }
+        } else if (!linearResample(song.store, srcPos, srcLength, loopStart, ratio, length,
+                                   std::span<std::uint8_t>(buffer, kResampleCapacity))) {
+          return sampleReason(s, "をリサンプルできませんでした");
+        }
+        for (std::size_t j = 0; j < length + 200; ++j) {
+          if (image.address() % kBankBytes >= kBankTailOffset) {
+            for (std::size_t f = 0; image.address() % kBankBytes != 0; ++f) {
+              image.put(static_cast<std::uint8_t>(buffer[j + f] - 128));
+            }
+          }
+          if (j == length) end = image.address();
+          image.put(static_cast<std::uint8_t>(buffer[j] - 128));
+        }
+        for (std::size_t i = 0; i < loopOffset; ++i) {
+          if (loopAddress % kBankBytes >= kBankTailOffset) loopAddress = nextBankStart(loopAddress);
+          ++loopAddress;
+        }
+      }
+      image.putPointer(table, end);
+      table += 3;
+      if (loopOffset != 0) image.putPointer(table, loopAddress);
+      else image.putZeroPointer(table);
+      table += 3;
+      if (image.overflowed()) return {};
+    }
+  }
+  if (image.address() % kBankBytes >= kStreamStartLimit) image.zeroFillToBankEnd();
+  return {};
+}
+
+}  // namespace kvtram

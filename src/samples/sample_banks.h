@@ -1,0 +1,57 @@
+// The sample banks: which variants of which samples the song's notes need,
+// their resampling, and their placement from image address 0x4000 on, with the
+// sample pointer table in bank 0.
+//
+// Every sample has three variants (mid, mid-high, high), each resampled to
+// 11151 Hz from a different assumed source rate. A placed variant of L output
+// samples takes L + 200 signed bytes: the samples and 200 of their
+// continuation (the loop played on, or silence). A variant never starts in the
+// last 192 bytes of a bank; when its data reach them, those bytes receive
+// look-ahead copies of what follows, and the same bytes are written again from
+// the start of the next bank, so the player can run past a bank end.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+#include "image/output_image.h"
+#include "input/frame_output.h"
+#include "input/kv_song.h"
+
+namespace kvtram {
+
+class SpectralResampler;
+
+// Offset within a bank from which no variant starts and look-ahead copies begin.
+inline constexpr int kBankTailOffset = 0x3F40;
+// After the samples, an address this close to a bank end moves to the next bank.
+inline constexpr int kStreamStartLimit = 0x3FF8;
+// One variant's output, with room for the look-ahead copies read past its end.
+inline constexpr std::size_t kResampleCapacity = 1048576;
+inline constexpr std::size_t kResampleBufferBytes = kResampleCapacity + 512;
+
+struct SampleBankState {
+  std::array<int, kMaxSamples> loopBlocks{};                   // -1: no loop
+  std::array<std::array<bool, 3>, kMaxSamples> variantUsage{};  // [sample][variant - 1]
+  std::vector<std::uint8_t> resampleBuffer = std::vector<std::uint8_t>(kResampleBufferBytes, 0);
+};
+
+// Reads every sample's loop length from the block index table: a sample's
+// entries end at its end marker (FF FF ..) or at a loop marker (an entry of
+// 0xFEFE or more whose high byte is not 0xFF) followed by V, giving a loop of
+// (0x10003 - V) / 2 blocks. Returns "" or the reason the table is broken.
+std::string scanLoops(const KvSong& song, SampleBankState& state);
+
+// Marks the variants that the PCM note events of one frame need.
+void markVariantUsage(const FrameOutput& out, bool highQuality, SampleBankState& state);
+
+// Resamples every marked variant and places all variants' data and pointers.
+// Placement starts at the image's address (0x4000 in a conversion). On return the image's address is where
+// the streams start. Returns "" or the reason the file does not fit.
+std::string placeSamples(KvSong& song, const ConversionOptions& options,
+                         SampleBankState& state, SpectralResampler& spectral, OutputImage& image);
+
+}  // namespace kvtram

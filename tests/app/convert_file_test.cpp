@@ -1,0 +1,98 @@
+#include "app/convert_file.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/batch.h"
+#include "app/workspace.h"
+#include "support/kv_song_builder.h"
+#include "support/temp_dir.h"
+
+namespace kvtram {
+namespace {
+
+class ConvertFileTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  std::unique_ptr<Workspace> ws = std::make_unique<Workspace>();
+  ConversionOptions options;
+
+  Bytes convert(const KvSongBuilder& song, const std::string& name = "song") {
+    std::string path = song.write(dir.path(), name);
+    loadsBefore = ws->interpreter.loads();
+    EXPECT_EQ(convertFile(*ws, path, dir.path() + "/" + name + ".trm", options), "");
+    loads = ws->interpreter.loads() - loadsBefore;
+    return dir.read(name + ".trm");
+  }
+  int loadsBefore = 0;
+  int loads = 0;
+};
+
+Bytes slice(const Bytes& b, std::size_t from, std::size_t count) {
+  return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(from + count));
+}
+
+TEST_F(ConvertFileTest, SongWithoutSamplesIsHeaderBankZeroAndTwoStreams) {
+  // Frame 1: PSG register 7 and FM register 0x33; frame 2 ends the song.
+  Bytes image = convert(KvSongBuilder().title("ABC").stream({0x47, 0x38, 0x33, 0x2C, 0xFF, 0xFE}));
+  EXPECT_EQ(loads, 3);
+  ASSERT_GT(image.size(), 16960u);
+  EXPECT_EQ(slice(image, 0, 3), (Bytes{0x01, 0x00, 0x40}));
+  EXPECT_EQ(slice(image, 139, 4), (Bytes{'T', 'R', 'A', 'M'}));
+  EXPECT_EQ(slice(image, 143, 5), (Bytes{'A', 'B', 'C', 0x00, ' '}));
+  EXPECT_EQ(image[143 + 63], ' ');
+  EXPECT_EQ(slice(image, 486, 3), (Bytes{2, 4, 3}));
+  EXPECT_EQ(slice(image, 489, 14),
+            (Bytes{0x82, 0x75, 0x82, 0x60, 0x82, 0x6D, 0x82, 0x73, 0x82, 0x6E, 0x82, 0x71, 0x82, 0x60}));
+  EXPECT_EQ(image[138], 0);
+  for (std::size_t i = 576; i < 16960; ++i) ASSERT_EQ(image[i], 0) << "bank 0 at " << i;
+
+  // PSG stream: the triplet, one-frame wait, then the last (empty) frame's wait and end.
+  Bytes psg{0x8F, 0x07, 0x38, 0xAC, 0x01, 0xAC, 0x01, 0x69};
+  EXPECT_EQ(slice(image, 16960, psg.size()), psg);
+  // FM stream right behind it: init block (37 bytes), the frame's pair, waits, end.
+  int fmAddress = 0x4000 + static_cast<int>(psg.size());
+  EXPECT_EQ(slice(image, 48, 3), (Bytes{0x01, static_cast<std::uint8_t>(fmAddress & 0xFF), 0x40}));
+  std::size_t fm = 16960 + psg.size();
+  EXPECT_EQ(image[fm], 0xAD);
+  EXPECT_EQ(slice(image, fm + 37, 7), (Bytes{0xE3, 0x2D, 0xAC, 0x01, 0xAC, 0x01, 0x69}));
+  EXPECT_EQ(image.size(), fm + 37 + 7);
+}
+
+TEST_F(ConvertFileTest, RhythmModeShapesTheFmInitBlockAndTheHeader) {
+  // FM register 0x0E with bit 5 set: the PSG pass ends in rhythm mode.
+  Bytes image = convert(KvSongBuilder().stream({0x0E, 0x20, 0xFF, 0xFE}));
+  EXPECT_EQ(image[138], 1);
+  std::size_t fm = 16960 + 3;  // the PSG stream is AC 01 69
+  EXPECT_EQ(slice(image, 16960, 3), (Bytes{0xAC, 0x01, 0x69}));
+  EXPECT_EQ(image[fm], 0xAD);
+  EXPECT_EQ(slice(image, fm + 25, 2), (Bytes{0xBE, 0x20})) << "25-byte block, then the frame's write";
+}
+
+TEST_F(ConvertFileTest, PcmChannelsLoadTheSongTwiceEach) {
+  KvSongBuilder song;
+  song.pcmChannels(4).pcmMask(0x0F).sampleOfBlocks(1, [](std::size_t i) { return static_cast<std::uint8_t>(i); });
+  song.stream({0xA0, 40, 0, 100, 0xFF, 0xA1, 40, 0, 200, 0xFF, 0xFF, 0xFE});
+  Bytes image = convert(song);
+  EXPECT_EQ(loads, 11);
+  // Four channels, UseSccI off: slots 18, 24, 30, 36 hold pointers, 108.. stay zero.
+  for (int slot : {18, 24, 30, 36}) EXPECT_EQ(image[static_cast<std::size_t>(slot)], 1) << slot;
+  EXPECT_EQ(slice(image, 108, 21), Bytes(21, 0));
+}
+
+TEST_F(ConvertFileTest, InternalErrorWritesNothingButLaterFilesConvert) {
+  // A volume change before any note-on has no variant to play from.
+  KvSongBuilder bad;
+  bad.pcmChannels(1).sampleOfBlocks(1, [](std::size_t) -> std::uint8_t { return 100; });
+  bad.stream({0xB8, 40, 0xFF, 0xFF, 0xFE});
+  std::string badPath = bad.write(dir.path(), "bad");
+  std::string goodPath = KvSongBuilder().stream({0xFE}).write(dir.path(), "good");
+  BatchOutcome outcome = runBatch(*ws, {badPath, goodPath}, options);
+  EXPECT_EQ(outcome.message, badPath + " : 内部エラー");
+  EXPECT_FALSE(dir.exists("bad.trm"));
+  EXPECT_TRUE(dir.exists("good.trm"));
+}
+
+}  // namespace
+}  // namespace kvtram
