@@ -29,6 +29,14 @@ std::string toBytes(const QString& text) { return text.toUtf8().toStdString(); }
 
 }  // namespace
 
+QIcon applicationIcon() {
+  QIcon icon;
+  for (const char* size : {"16", "48", "256"}) {
+    icon.addFile(QStringLiteral(":/kvtram/kvtram-gui-%1.png").arg(QLatin1String(size)));
+  }
+  return icon;
+}
+
 // Hands the batch's progress from the worker thread to the dialog's thread.
 class ConverterDialog::ProgressRelay : public kvtram::BatchObserver {
  public:
@@ -60,7 +68,7 @@ ConverterDialog::ConverterDialog(kvtram::MessageSink* sink, QWidget* parent)
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setWindowTitle(fromBytes(dialog.caption));
-  setWindowIcon(QIcon(QStringLiteral(":/kvtram/kvtram-gui.png")));
+  setWindowIcon(applicationIcon());
   setFixedSize(kvtram::horizontalDluToPixels(dialog.width, baseUnits_),
                kvtram::verticalDluToPixels(dialog.height, baseUnits_));
   setSizeGripEnabled(false);
@@ -274,6 +282,7 @@ void ConverterDialog::startConvert() {
 void ConverterDialog::showProgress(std::size_t index, std::size_t count, const std::string& path) {
   const QString line = QString::fromUtf8(kvtram::progressText(index, count, path));
   progress_->setText(progress_->fontMetrics().elidedText(line, Qt::ElideMiddle, progress_->width()));
+  emit progressChanged(line);
 }
 
 void ConverterDialog::finishConvert(const kvtram::BatchOutcome& outcome) {

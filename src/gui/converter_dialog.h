@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 #include <QMap>
 #include <QMimeData>
 #include <QPointer>
@@ -21,6 +22,9 @@ namespace kvtram::gui {
 
 class CheckBoxStyle;
 class FileDropList;
+
+// The application's icon in every size it is drawn in.
+QIcon applicationIcon();
 
 // The dialog of the window template: every control carries its id as its
 // object name ("1000" ...) and as the property "controlId" (-1 for labels).
@@ -49,6 +53,8 @@ class ConverterDialog : public QDialog {
  signals:
   // A drop has been taken into the list (or refused as too large).
   void dropHandled();
+  // The progress line now tells `text`.
+  void progressChanged(const QString& text);
   // A batch has ended and its message has been shown.
   void conversionFinished();
 

@@ -1,6 +1,5 @@
 // kvtram-gui: the converter's dialog. The program ends when the dialog closes.
 #include <QApplication>
-#include <QIcon>
 
 #include "gui/converter_dialog.h"
 
@@ -9,7 +8,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("kvtram-gui"));
   QApplication::setApplicationDisplayName(QString::fromUtf8(kvtram::kAppCaption));
   QApplication::setDesktopFileName(QStringLiteral("kvtram-gui"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/kvtram/kvtram-gui.png")));
+  QApplication::setWindowIcon(kvtram::gui::applicationIcon());
 
   kvtram::gui::ConverterDialog dialog;
   dialog.exec();

@@ -1,0 +1,83 @@
+// Closing the dialog: Exit, Enter and Escape; Enter on a button presses it.
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "gui/converter_dialog.h"
+#include "gui_support.h"
+
+namespace kvtram::gui {
+
+class KeysTest : public QObject {
+  Q_OBJECT
+
+ private:
+  static void open(ConverterDialog& dialog) {
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+  }
+
+ private slots:
+  void enterInAnEditCloses() {
+    for (int id : {1003, 1004, 1010}) {
+      RecordingSink sink;
+      ConverterDialog dialog(&sink);
+      open(dialog);
+      QWidget* edit = dialog.control(id);
+      edit->setFocus();
+      QSignalSpy finished(&dialog, &QDialog::finished);
+      QTest::keyClick(edit, Qt::Key_Return);
+      QCOMPARE(finished.count(), 1);
+      QVERIFY(!dialog.isVisible());
+      QVERIFY(sink.messages.empty());
+    }
+  }
+
+  void enterInTheListOrOnACheckBoxCloses() {
+    for (int id : {1000, 1006}) {
+      RecordingSink sink;
+      ConverterDialog dialog(&sink);
+      open(dialog);
+      dialog.control(id)->setFocus();
+      QTest::keyClick(dialog.control(id), Qt::Key_Enter, Qt::KeypadModifier);
+      QVERIFY2(!dialog.isVisible(), qPrintable(QString::number(id)));
+    }
+  }
+
+  void escapeCloses() {
+    RecordingSink sink;
+    ConverterDialog dialog(&sink);
+    open(dialog);
+    dialog.control(1003)->setFocus();
+    QTest::keyClick(dialog.control(1003), Qt::Key_Escape);
+    QVERIFY(!dialog.isVisible());
+  }
+
+  void exitCloses() {
+    RecordingSink sink;
+    ConverterDialog dialog(&sink);
+    open(dialog);
+    QTest::mouseClick(dialog.control(1002), Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+    QVERIFY(sink.messages.empty());
+  }
+
+  void enterOnConvertConvertsAndStaysOpen() {
+    RecordingSink sink;
+    ConverterDialog dialog(&sink);
+    open(dialog);
+    QSignalSpy done(&dialog, &ConverterDialog::conversionFinished);
+    dialog.control(1001)->setFocus();
+    QTest::keyClick(dialog.control(1001), Qt::Key_Return);
+    QVERIFY(done.count() > 0 || done.wait(10000));
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(sink.messages, std::vector<std::string>{"終了しました"});
+  }
+};
+
+}  // namespace kvtram::gui
+
+QTEST_MAIN(kvtram::gui::KeysTest)
+#include "gui_keys_test.moc"
