@@ -1,0 +1,303 @@
+#include "gui/converter_dialog.h"
+
+#include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+#include "gui/check_box_style.h"
+#include "gui/dialog_font.h"
+#include "gui/file_drop_list.h"
+
+namespace kvtram::gui {
+
+namespace {
+
+// Where the progress line sits, in dialog units: in the free strip under the
+// buttons. It is shown only while a batch runs.
+constexpr kvtram::UnitRect kProgressRect{20, 188, 260, 8};
+
+QString fromBytes(const std::string& text) { return QString::fromUtf8(text); }
+
+std::string toBytes(const QString& text) { return text.toUtf8().toStdString(); }
+
+}  // namespace
+
+QIcon applicationIcon() {
+  QIcon icon;
+  for (const char* size : {"16", "48", "256"}) {
+    icon.addFile(QStringLiteral(":/kvtram/kvtram-gui-%1.png").arg(QLatin1String(size)));
+  }
+  return icon;
+}
+
+// Hands the batch's progress from the worker thread to the dialog's thread.
+class ConverterDialog::ProgressRelay : public kvtram::BatchObserver {
+ public:
+  explicit ProgressRelay(ConverterDialog* dialog) : dialog_(dialog) {}
+
+  void fileStarting(std::size_t index, std::size_t count, const std::string& path) override {
+    ConverterDialog* dialog = dialog_;
+    QMetaObject::invokeMethod(
+        dialog, [dialog, index, count, path] { dialog->showProgress(index, count, path); },
+        Qt::QueuedConnection);
+  }
+
+ private:
+  ConverterDialog* dialog_;
+};
+
+ConverterDialog::ConverterDialog(kvtram::MessageSink* sink, QWidget* parent)
+    : QDialog(parent),
+      boxes_(this),
+      model_(sink != nullptr ? *sink : static_cast<kvtram::MessageSink&>(boxes_)),
+      relay_(std::make_unique<ProgressRelay>(this)) {
+  const kvtram::DialogTemplate& dialog = kvtram::converterDialogTemplate();
+  installDialogFontSubstitutes();
+  setFont(dialogFont(dialog));
+  baseUnits_ = dialogBaseUnits(font());
+
+  // A top-level window of its own (with a task-bar entry), with a caption
+  // and a close box but no resizing, minimising or maximising.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setWindowTitle(fromBytes(dialog.caption));
+  setWindowIcon(applicationIcon());
+  setFixedSize(kvtram::horizontalDluToPixels(dialog.width, baseUnits_),
+               kvtram::verticalDluToPixels(dialog.height, baseUnits_));
+  setSizeGripEnabled(false);
+  setAcceptDrops(true);
+
+  buildControls();
+}
+
+ConverterDialog::~ConverterDialog() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void ConverterDialog::buildControls() {
+  const kvtram::DialogTemplate& dialog = kvtram::converterDialogTemplate();
+  checkBoxStyle_ = new CheckBoxStyle;
+  checkBoxStyle_->setParent(this);
+  QWidget* previous = nullptr;
+  for (const kvtram::ControlTemplate& spec : dialog.controls) {
+    const QString text = fromBytes(spec.text);
+    QWidget* widget = nullptr;
+    switch (spec.kind) {
+      case kvtram::ControlKind::ListBox: {
+        auto* list = new FileDropList(this);
+        list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        connect(list, &FileDropList::filesDropped, this, &ConverterDialog::takeDrop);
+        widget = list;
+        break;
+      }
+      case kvtram::ControlKind::PushButton: {
+        auto* button = new QPushButton(text, this);
+        button->setAutoDefault(false);
+        button->setDefault(false);
+        widget = button;
+        break;
+      }
+      case kvtram::ControlKind::Edit: {
+        auto* edit = new QLineEdit(this);
+        // Text starts at the top left of the box, as in a plain edit control.
+        edit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        // A file dropped onto an edit is a drop onto the dialog.
+        edit->setAcceptDrops(false);
+        widget = edit;
+        break;
+      }
+      case kvtram::ControlKind::Label: {
+        auto* label = new QLabel(text, this);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setTextFormat(Qt::PlainText);
+        widget = label;
+        break;
+      }
+      case kvtram::ControlKind::CheckBox: {
+        auto* box = new QCheckBox(text, this);
+        box->setStyle(checkBoxStyle_);
+        widget = box;
+        break;
+      }
+    }
+    widget->setGeometry([&] {
+      const kvtram::UnitRect r = kvtram::dluToPixels(spec.rect, baseUnits_);
+      return QRect(r.x, r.y, r.width, r.height);
+    }());
+    widget->setProperty("controlId", spec.id);
+    if (spec.id != kvtram::kNoControlId) {
+      widget->setObjectName(QString::number(spec.id));
+      controls_.insert(spec.id, widget);
+    }
+    if (spec.tabStop) {
+      widget->setFocusPolicy(Qt::StrongFocus);
+      if (previous != nullptr) QWidget::setTabOrder(previous, widget);
+      previous = widget;
+    } else {
+      widget->setFocusPolicy(Qt::NoFocus);
+    }
+  }
+
+  list_ = qobject_cast<FileDropList*>(control(kvtram::kIdFileList));
+  psgEdit_ = qobject_cast<QLineEdit*>(control(kvtram::kIdPsgVolume));
+  fmEdit_ = qobject_cast<QLineEdit*>(control(kvtram::kIdFmVolume));
+  loopEdit_ = qobject_cast<QLineEdit*>(control(kvtram::kIdLoopCount));
+  useSccI_ = qobject_cast<QCheckBox*>(control(kvtram::kIdUseSccI));
+  strictMid_ = qobject_cast<QCheckBox*>(control(kvtram::kIdStrictMid));
+  strictHigh_ = qobject_cast<QCheckBox*>(control(kvtram::kIdStrictHigh));
+  strictMidHigh_ = qobject_cast<QCheckBox*>(control(kvtram::kIdStrictMidHigh));
+  highQuality_ = qobject_cast<QCheckBox*>(control(kvtram::kIdHighQuality));
+
+  const kvtram::OptionControls start = kvtram::startOptionControls();
+  psgEdit_->setText(fromBytes(start.psgVolumeText));
+  fmEdit_->setText(fromBytes(start.fmVolumeText));
+  loopEdit_->setText(fromBytes(start.loopCountText));
+  useSccI_->setChecked(start.useSccI);
+  strictMid_->setChecked(start.strictMid);
+  strictHigh_->setChecked(start.strictHigh);
+  strictMidHigh_->setChecked(start.strictMidHigh);
+  highQuality_->setChecked(start.highQuality);
+
+  auto* convert = qobject_cast<QPushButton*>(control(kvtram::kIdConvert));
+  auto* exit = qobject_cast<QPushButton*>(control(kvtram::kIdExit));
+  connect(convert, &QPushButton::clicked, this, &ConverterDialog::startConvert);
+  connect(exit, &QPushButton::clicked, this, &QDialog::accept);
+
+  progress_ = new QLabel(this);
+  progress_->setObjectName(QStringLiteral("progress"));
+  progress_->setTextFormat(Qt::PlainText);
+  progress_->setFocusPolicy(Qt::NoFocus);
+  const kvtram::UnitRect r = kvtram::dluToPixels(kProgressRect, baseUnits_);
+  progress_->setGeometry(r.x, r.y, r.width, r.height);
+  progress_->hide();
+}
+
+void ConverterDialog::done(int result) {
+  if (isConverting()) return;
+  QDialog::done(result);
+}
+
+void ConverterDialog::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  if (enter && modifiers == Qt::NoModifier) {
+    // No button is the default: Enter presses the button that has the focus
+    // and closes the dialog from any other control.
+    if (isConverting()) return;
+    if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button != nullptr) {
+      if (button->isEnabled()) button->click();
+      return;
+    }
+    accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void ConverterDialog::dragEnterEvent(QDragEnterEvent* event) {
+  if (!isConverting() && carriesLocalFiles(event->mimeData())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void ConverterDialog::dragMoveEvent(QDragMoveEvent* event) {
+  if (!isConverting() && carriesLocalFiles(event->mimeData())) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void ConverterDialog::dropEvent(QDropEvent* event) {
+  if (isConverting() || !carriesLocalFiles(event->mimeData())) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  takeDrop(event->mimeData());
+}
+
+void ConverterDialog::takeDrop(const QMimeData* data) {
+  // The drag ends first; the list and any message follow from the event loop.
+  std::vector<std::string> paths = localFilePaths(data);
+  QMetaObject::invokeMethod(
+      this, [this, paths = std::move(paths)] { applyDrop(paths); }, Qt::QueuedConnection);
+}
+
+void ConverterDialog::applyDrop(const std::vector<std::string>& paths) {
+  if (isConverting()) return;
+  list_->clear();
+  model_.drop(paths);
+  const std::vector<std::string> shown = model_.files().displayOrder();
+  QStringList items;
+  items.reserve(static_cast<qsizetype>(shown.size()));
+  for (const std::string& path : shown) items.append(QFile::decodeName(path.c_str()));
+  list_->addItems(items);
+  emit dropHandled();
+}
+
+kvtram::OptionControls ConverterDialog::readControls() const {
+  kvtram::OptionControls controls;
+  controls.psgVolumeText = toBytes(psgEdit_->text());
+  controls.fmVolumeText = toBytes(fmEdit_->text());
+  controls.loopCountText = toBytes(loopEdit_->text());
+  controls.useSccI = useSccI_->isChecked();
+  controls.strictMid = strictMid_->isChecked();
+  controls.strictHigh = strictHigh_->isChecked();
+  controls.strictMidHigh = strictMidHigh_->isChecked();
+  controls.highQuality = highQuality_->isChecked();
+  return controls;
+}
+
+void ConverterDialog::startConvert() {
+  if (isConverting()) return;
+  kvtram::ConvertJob job = model_.startConvert(readControls());
+  kvtram::Workspace& workspace = model_.workspace();
+  focusBefore_ = focusWidget();
+  setControlsEnabled(false);
+  setCursor(Qt::BusyCursor);
+  progress_->clear();
+  progress_->show();
+
+  ProgressRelay* relay = relay_.get();
+  worker_ = std::thread([this, job = std::move(job), &workspace, relay] {
+    kvtram::BatchOutcome outcome = kvtram::runConvertJob(workspace, job, relay);
+    QMetaObject::invokeMethod(
+        this, [this, outcome = std::move(outcome)] { finishConvert(outcome); },
+        Qt::QueuedConnection);
+  });
+}
+
+void ConverterDialog::showProgress(std::size_t index, std::size_t count, const std::string& path) {
+  const QString line = QString::fromUtf8(kvtram::progressText(index, count, path));
+  progress_->setText(progress_->fontMetrics().elidedText(line, Qt::ElideMiddle, progress_->width()));
+  emit progressChanged(line);
+}
+
+void ConverterDialog::finishConvert(const kvtram::BatchOutcome& outcome) {
+  if (worker_.joinable()) worker_.join();
+  progress_->hide();
+  unsetCursor();
+  setControlsEnabled(true);
+  if (focusBefore_ != nullptr) focusBefore_->setFocus();
+  model_.finishConvert(outcome);
+  emit conversionFinished();
+}
+
+void ConverterDialog::setControlsEnabled(bool enabled) {
+  for (QWidget* widget : std::as_const(controls_)) widget->setEnabled(enabled);
+  list_->setDropsTaken(enabled);
+}
+
+}  // namespace kvtram::gui

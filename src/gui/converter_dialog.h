@@ -1,0 +1,99 @@
+// The converter's one window: the Qt dialog over kvtram::DialogModel.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QMap>
+#include <QMimeData>
+#include <QPointer>
+
+#include <memory>
+#include <thread>
+
+#include "app/dialog_model.h"
+#include "gui/message_box_sink.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace kvtram::gui {
+
+class CheckBoxStyle;
+class FileDropList;
+
+// The application's icon in every size it is drawn in.
+QIcon applicationIcon();
+
+// The dialog of the window template: every control carries its id as its
+// object name ("1000" ...) and as the property "controlId" (-1 for labels).
+// Convert runs the batch on a thread of its own; meanwhile the controls are
+// disabled, a progress line shows which file is being converted and the
+// dialog cannot be closed.
+class ConverterDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Messages go to `sink`, or to message boxes over the dialog when it is null.
+  explicit ConverterDialog(kvtram::MessageSink* sink = nullptr, QWidget* parent = nullptr);
+  ~ConverterDialog() override;
+
+  // The control with the given id (nullptr for an unknown id).
+  QWidget* control(int id) const { return controls_.value(id, nullptr); }
+  // The line under the controls that tells the progress of a running batch.
+  QLabel* progressLine() const { return progress_; }
+  const kvtram::DialogModel& model() const { return model_; }
+  const kvtram::DialogBaseUnits& baseUnits() const { return baseUnits_; }
+  bool isConverting() const { return worker_.joinable(); }
+
+  // Closing is refused while a batch runs.
+  void done(int result) override;
+
+ signals:
+  // A drop has been taken into the list (or refused as too large).
+  void dropHandled();
+  // The progress line now tells `text`.
+  void progressChanged(const QString& text);
+  // A batch has ended and its message has been shown.
+  void conversionFinished();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  class ProgressRelay;
+
+  void buildControls();
+  void takeDrop(const QMimeData* data);
+  void applyDrop(const std::vector<std::string>& paths);
+  void startConvert();
+  void showProgress(std::size_t index, std::size_t count, const std::string& path);
+  void finishConvert(const kvtram::BatchOutcome& outcome);
+  void setControlsEnabled(bool enabled);
+  kvtram::OptionControls readControls() const;
+
+  MessageBoxSink boxes_;
+  kvtram::DialogModel model_;
+  kvtram::DialogBaseUnits baseUnits_;
+  QMap<int, QWidget*> controls_;
+  FileDropList* list_ = nullptr;
+  QLineEdit* psgEdit_ = nullptr;
+  QLineEdit* fmEdit_ = nullptr;
+  QLineEdit* loopEdit_ = nullptr;
+  QCheckBox* useSccI_ = nullptr;
+  QCheckBox* strictMid_ = nullptr;
+  QCheckBox* strictHigh_ = nullptr;
+  QCheckBox* strictMidHigh_ = nullptr;
+  QCheckBox* highQuality_ = nullptr;
+  QLabel* progress_ = nullptr;
+  CheckBoxStyle* checkBoxStyle_ = nullptr;
+  QPointer<QWidget> focusBefore_;
+  std::unique_ptr<ProgressRelay> relay_;
+  std::thread worker_;
+};
+
+}  // namespace kvtram::gui
