@@ -33,7 +33,7 @@ std::string StreamFramer::frame(OutputImage& image, const std::uint8_t* bytes, s
   std::size_t n = 0;
   if (wait_ == 1) {
     // Every frame so far emitted: the bytes are followed by a one-frame wait.
-    std::memcpy(scratch_.data(), bytes, length);
+    if (length > 0) std::memcpy(scratch_.data(), bytes, length);
     n = length;
     scratch_[n++] = kWaitCommand;
     scratch_[n++] = 1;
@@ -44,7 +44,7 @@ std::string StreamFramer::frame(OutputImage& image, const std::uint8_t* bytes, s
     --wait_;
     scratch_[n++] = kWaitCommand;
     n += encodeWaitCount(wait_, scratch_.data() + n);
-    std::memcpy(scratch_.data() + n, bytes, length);
+    if (length > 0) std::memcpy(scratch_.data() + n, bytes, length);
     n += length;
     wait_ = 1;
   }
