@@ -98,6 +98,12 @@ TEST_F(Interpreter, FrameLimitEndsTheSongAt72000) {
   EXPECT_EQ(counter, 72000);
   EXPECT_EQ(interpreter.failure(), "");
 
+  // Several frames in one call stop at the limit too.
+  load(KvSongBuilder().stream({0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+  counter = 71997;
+  EXPECT_EQ(interpreter.advanceFrames(5, counter, *out), 0);
+  EXPECT_EQ(counter, 72000);
+
   load(KvSongBuilder().stream({0xFF, 0xFF}));
   counter = 100000;
   EXPECT_EQ(interpreter.advanceFrames(1, counter, *out), 0);
