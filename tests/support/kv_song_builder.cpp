@@ -29,6 +29,7 @@ int KvSongBuilder::endMarkerOffset(int index) const {
 KvSongBuilder& KvSongBuilder::loop(int index, int blocks) {
   // A patch at the marker's second byte turns FF FF FF FF into FF FE V V, and
   // the loop length in blocks is (0x10003 - V) / 2.
+  if (blocks < 2) throw std::logic_error("the loop marker holds loops of 2 blocks or more");
   int v = 0x10003 - 2 * blocks;
   return patch(0x3000 + endMarkerOffset(index) + 1, static_cast<std::uint8_t>(v & 0xFF),
                static_cast<std::uint8_t>(v >> 8));
@@ -40,7 +41,17 @@ KvSongBuilder& KvSongBuilder::patch(int address, std::uint8_t d1, std::uint8_t d
 }
 
 KvSongBuilder& KvSongBuilder::macro(const Bytes& bytes) {
-  macros_.push_back(bytes);
+  macroEntries_.push_back({static_cast<int>(bytes.size()), 0x6300 + static_cast<int>(macroBytes_.size())});
+  return macroBytes(bytes);
+}
+
+KvSongBuilder& KvSongBuilder::macroEntry(int length, int address) {
+  macroEntries_.push_back({length, address});
+  return *this;
+}
+
+KvSongBuilder& KvSongBuilder::macroBytes(const Bytes& bytes) {
+  macroBytes_.insert(macroBytes_.end(), bytes.begin(), bytes.end());
   return *this;
 }
 
@@ -54,8 +65,8 @@ Bytes KvSongBuilder::musicBytes() const {
   auto u8 = [&out](int v) { out.push_back(static_cast<std::uint8_t>(v)); };
   auto u16 = [&](int v) { u8(v & 0xFF); u8((v >> 8) & 0xFF); };
   u8((version_ << 4) | (pcmChannels_ & 0x0F));
-  u16(0);
-  u8(0);
+  u16(filler_ * 0x101);
+  u8(filler_);
   u8(mixMask_);
   u8(pcmMask_);
   std::string title = title_;
@@ -67,8 +78,8 @@ Bytes KvSongBuilder::musicBytes() const {
   u8(static_cast<int>(samples_.size()));
   for (const Sample& s : samples_) {
     u16(static_cast<int>(s.data.size() / 256));
-    if (version_ >= 1) u8(0);
-    u8(0);  // attribute
+    if (version_ >= 1) u8(filler_);
+    u8(filler_);  // attribute
     std::string tag = s.tag;
     tag.resize(4, ' ');
     for (char c : tag) u8(static_cast<unsigned char>(c));
@@ -85,15 +96,17 @@ Bytes KvSongBuilder::musicBytes() const {
   }
   if (version_ >= 4) u8(rowsInstrument_);
   if (version_ >= 2) {
-    u8(static_cast<int>(macros_.size()));
-    int offset = 0;
-    for (const Bytes& m : macros_) {
-      u8(static_cast<int>(m.size()));
-      u16(0x6300 + offset);
-      offset += static_cast<int>(m.size());
+    u8(static_cast<int>(macroEntries_.size()));
+    std::size_t total = 0;
+    for (const MacroEntry& m : macroEntries_) {
+      u8(m.length);
+      u16(m.address);
+      total += static_cast<std::size_t>(m.length & 0xFF);
     }
-    for (const Bytes& m : macros_) out.insert(out.end(), m.begin(), m.end());
-  } else if (!macros_.empty()) {
+    Bytes data = macroBytes_;
+    data.resize(total, 0);
+    out.insert(out.end(), data.begin(), data.end());
+  } else if (!macroEntries_.empty()) {
     throw std::logic_error("macros need version 2 or later");
   }
   out.insert(out.end(), stream_.begin(), stream_.end());

@@ -33,8 +33,21 @@ class KvSongBuilder {
   KvSongBuilder& rowsInstrument(int value) { rowsInstrument_ = value; return *this; }
   // Adds a macro (laid out one after the other in the macro bytes).
   KvSongBuilder& macro(const Bytes& bytes);
+  // Adds a macro table entry as given (`address` is 0x6300 + its offset in the
+  // macro bytes), without adding bytes; for macros that overlap or lie
+  // elsewhere. The file holds as many macro bytes as the entries' lengths add
+  // up to: those of macro() and macroBytes() in order, padded with zeros or cut.
+  KvSongBuilder& macroEntry(int length, int address);
+  // Appends raw bytes to the macro bytes.
+  KvSongBuilder& macroBytes(const Bytes& bytes);
   // Appends to the music stream.
   KvSongBuilder& stream(const Bytes& bytes);
+  // The stream's length so far: the offset (from the stream's start) of the
+  // next byte appended, as loop jumps count it.
+  int streamLength() const { return static_cast<int>(stream_.size()); }
+  // The value of every byte the format reads and does not use (header bytes
+  // 1-3, and per directory entry the byte after the length and the attribute).
+  KvSongBuilder& filler(std::uint8_t value) { filler_ = value; return *this; }
 
   Bytes musicBytes() const;
   Bytes sampleBytes() const;
@@ -63,8 +76,14 @@ class KvSongBuilder {
   std::vector<Sample> samples_;
   std::vector<Patch> patches_;
   int rowsInstrument_ = 15;
-  std::vector<Bytes> macros_;
+  struct MacroEntry {
+    int length;
+    int address;
+  };
+  std::vector<MacroEntry> macroEntries_;
+  Bytes macroBytes_;
   Bytes stream_;
+  std::uint8_t filler_ = 0;
 };
 
 // Writes bytes to a file (a test or tool helper).
