@@ -101,7 +101,7 @@ TEST_F(KvSongLoad, LayoutFollowsTheFormatVersion) {
     EXPECT_EQ(song->pcmChannelCount, 3);
     EXPECT_EQ(song->mixChannelMask, 0x81);
     EXPECT_EQ(song->pcmChannelMask, 0x42);
-    EXPECT_EQ(song->title, "T" + std::string(41, ' '));
+    EXPECT_EQ(song->title, "T");  // the builder pads the field with zero bytes
     EXPECT_EQ(song->sampleCount, 2);
     EXPECT_EQ(song->samples[0].blocks, 1);
     EXPECT_EQ(song->samples[1].blocks, 3);
@@ -167,7 +167,7 @@ TEST_F(KvSongLoad, EmptyMusicFileReadsAsZeros) {
 TEST_F(KvSongLoad, TitleLosesTrailingFullWidthSpacesAtEvenOffsets) {
   struct Case {
     const char* what;
-    Bytes field;  // padded with spaces to 42 by the builder
+    Bytes field;  // padded with zero bytes to 42 by the builder
     Bytes title;
   };
   const Bytes x38 = ascii(std::string(38, 'x'));
@@ -177,7 +177,7 @@ TEST_F(KvSongLoad, TitleLosesTrailingFullWidthSpacesAtEvenOffsets) {
       {"a space in the middle stays", ascii("AB") + fullWidthSpaces(1) + ascii("CD") + fullWidthSpaces(18),
        ascii("AB") + fullWidthSpaces(1) + ascii("CD")},
       {"spaces at odd offsets stay", ascii("ABC") + fullWidthSpaces(19),
-       ascii("ABC") + fullWidthSpaces(19) + ascii(" ")},
+       ascii("ABC") + fullWidthSpaces(19)},
       {"ASCII character and space at 40", ascii(std::string(40, 'q')) + ascii("Z "),
        ascii(std::string(40, 'q')) + ascii("Z ")},
       {"trimming stops at the first other pair", x38 + Bytes{0x81, 0x41} + fullWidthSpaces(1), x38 + Bytes{0x81, 0x41}},
@@ -551,7 +551,7 @@ TEST_F(KvSongLoad, NothingOfAnEarlierSongRemains) {
   EXPECT_EQ(song->waveCount, 0);
   EXPECT_EQ(song->sampleCount, 0);
   EXPECT_EQ(song->macroCount, 0);
-  EXPECT_EQ(song->title, "SECOND" + std::string(36, ' '));
+  EXPECT_EQ(song->title, "SECOND");
   EXPECT_EQ(song->samplePath, "");
   for (std::size_t i = 0; i < song->blockIndexTable.size(); ++i) ASSERT_EQ(song->blockIndexTable[i], 0) << i;
   for (std::size_t i = 0; i < song->macroBytes.size(); ++i) ASSERT_EQ(song->macroBytes[i], 0) << i;
