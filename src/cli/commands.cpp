@@ -3,7 +3,8 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
-#include <unistd.h>
+
+#include "io/file_io.h"
 
 namespace kvtram {
 
@@ -69,7 +70,7 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
 
 int runCommandLine(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
-  return runCommandLine(args, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0);
+  return runCommandLine(args, std::cout, std::cerr, standardErrorIsTerminal());
 }
 
 }  // namespace kvtram

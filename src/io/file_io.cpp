@@ -127,6 +127,8 @@ bool fileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
+
 std::string resolveNameIgnoringCase(const std::string& folder, const std::string& name) {
   std::string exact = folder + name;
   if (fileExists(exact)) return exact;

@@ -70,4 +70,7 @@ std::string resolveNameIgnoringCase(const std::string& folder, const std::string
 
 bool fileExists(const std::string& path);
 
+// Whether standard error is a terminal (progress lines are shown only there).
+bool standardErrorIsTerminal();
+
 }  // namespace kvtram
