@@ -51,10 +51,24 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   infoCmd->add_flag("--high-quality,!--no-high-quality", info.highQuality,
                     "Choose sample variants as with --high-quality");
   infoCmd->add_option("FILE", info.files, "KV music files")->required();
+  infoCmd->footer(
+      "Prints for each file its title, format version, PCM channels and channel masks, samples\n"
+      "(blocks, loop, wave set) and macros, then plays the song as a conversion does and prints its\n"
+      "length in frames, its FM and PSG register writes, its wavetable and PCM note events (one per\n"
+      "channel and frame) and the sample variants its notes need.\n"
+      "Exit status: 0 all files read, 1 a file failed, 2 bad arguments.");
 
   DumpArgs dump;
   CLI::App* dumpCmd = app.add_subcommand("dump", "Disassemble a TRAM image");
+  dumpCmd->add_option("--waves", dump.waveCount,
+                      "Number of wavetables at the start of bank 0 (default: found from the sample pointer table)")
+      ->type_name("N")
+      ->check(CLI::Range(0, 512));
   dumpCmd->add_option("FILE", dump.file, "TRAM image (.trm)")->required();
+  dumpCmd->footer(
+      "Prints the header, bank 0 (wavetables, sample pointer table) and every stream command by\n"
+      "command. The time column is the frames the player has waited when it reaches the command.\n"
+      "Exit status: 0 a well-formed image, 1 a file that is no (complete) image, 2 bad arguments.");
 
   std::vector<std::string> reversed(args.rbegin(), args.rend() - (args.empty() ? 0 : 1));
   try {

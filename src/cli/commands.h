@@ -32,6 +32,7 @@ int runInfo(const InfoArgs& args, std::ostream& out, std::ostream& err);
 
 struct DumpArgs {
   std::string file;
+  int waveCount = -1;  // < 0: inferred from bank 0
 };
 int runDump(const DumpArgs& args, std::ostream& out, std::ostream& err);
 

@@ -1,12 +1,120 @@
+// `kvtram info`: what a KV file holds and what its song plays. The song is
+// loaded and played exactly as a conversion's sample usage pass plays it, so
+// the figures are those the conversion works from.
+#include <cstdio>
+#include <memory>
 #include <ostream>
 
+#include "app/options.h"
+#include "app/workspace.h"
 #include "cli/commands.h"
+#include "cli/shift_jis.h"
+#include "input/song_player.h"
 
 namespace kvtram {
 
-int runInfo(const InfoArgs&, std::ostream&, std::ostream& err) {
-  err << "info: not yet available\n";
-  return kExitBadArguments;
+namespace {
+
+std::string hexByte(int value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value & 0xFF));
+  return text;
+}
+
+struct SongFigures {
+  int frames = 0;
+  long fmWrites = 0;
+  long psgWrites = 0;
+  long wavetableEvents = 0;  // per frame and channel, as the channel streams see them
+  long pcmEvents = 0;
+};
+
+// Describes one file on `out`; returns "" or its failure text.
+std::string describe(Workspace& ws, const std::string& path, const InfoArgs& args, std::ostream& out) {
+  SongInterpreter& interpreter = ws.interpreter;
+  KvSong& song = ws.song;
+  interpreter.options.loopCount = args.loopCount;
+  if (std::string failure = interpreter.load(path); !failure.empty()) return failure;
+  interpreter.setRhythmMode(false);
+  if (std::string reason = scanLoops(song, ws.samples); !reason.empty()) return path + " : " + reason;
+
+  SongFigures figures;
+  for (auto& marks : ws.samples.variantUsage) marks.fill(false);
+  int counter = 0;
+  figures.frames = playSong(interpreter, ws.frame, counter, [&](int, bool goesOn, const FrameOutput& f, int) {
+    figures.fmWrites += static_cast<long>(f.fmCommandLength / 2);
+    figures.psgWrites += static_cast<long>(f.psgCommandLength / 3);
+    for (int c = 0; c < kNoteChannels; ++c) {
+      if (f.sccEventBytes[static_cast<std::size_t>(c)] != 0) ++figures.wavetableEvents;
+      if (f.pcmEventBytes[static_cast<std::size_t>(c)] != 0) ++figures.pcmEvents;
+    }
+    // The conversion's own rule: the frame in which the song ends marks nothing.
+    if (goesOn) markVariantUsage(f, args.highQuality, ws.samples);
+  });
+  if (!interpreter.failure().empty()) return path + " : " + interpreter.failure();
+
+  out << path << "\n";
+  out << "  title           \"" << shiftJisToUtf8(song.title) << "\"\n";
+  out << "  format version  " << song.formatVersion << "\n";
+  out << "  PCM channels    " << song.pcmChannelCount << " (PCM channel mask " << hexByte(song.pcmChannelMask)
+      << ", mix channel mask " << hexByte(song.mixChannelMask) << ")\n";
+  out << "  samples         " << song.sampleCount;
+  if (song.sampleCount > 0) out << " (sample file " << song.samplePath << ")";
+  out << "\n";
+  for (int s = 0; s < song.sampleCount; ++s) {
+    const SampleEntry& entry = song.samples[static_cast<std::size_t>(s)];
+    out << "    " << s << ": " << entry.blocks << (entry.blocks == 1 ? " block" : " blocks");
+    if (s == 0 && song.waveCount > 0) {
+      out << ", wave set of " << song.waveCount << (song.waveCount == 1 ? " wave" : " waves");
+    } else {
+      int loop = ws.samples.loopBlocks[static_cast<std::size_t>(s)];
+      if (loop < 0) out << ", no loop";
+      else out << ", loop of " << loop << (loop == 1 ? " block" : " blocks");
+    }
+    out << "\n";
+  }
+  out << "  macros          " << song.macroCount << "\n";
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.2f", figures.frames / 59.94);
+  out << "  length          " << figures.frames << " frames (" << seconds << " s) at loop count "
+      << args.loopCount << "\n";
+  out << "  FM writes       " << figures.fmWrites << "\n";
+  out << "  PSG writes      " << figures.psgWrites << "\n";
+  out << "  wavetable notes " << figures.wavetableEvents << "\n";
+  out << "  PCM notes       " << figures.pcmEvents << "\n";
+  out << "  variants needed" << (args.highQuality ? " (high quality)" : "");
+  bool any = false;
+  for (int s = 0; s < kMaxSamples; ++s) {
+    const auto& marks = ws.samples.variantUsage[static_cast<std::size_t>(s)];
+    if (!marks[0] && !marks[1] && !marks[2]) continue;
+    out << (any ? "; " : " ") << "sample " << s << ":";
+    for (int v = 0; v < 3; ++v) {
+      if (marks[static_cast<std::size_t>(v)]) out << " " << v + 1;
+    }
+    if (s >= song.sampleCount) out << " (no such sample)";
+    any = true;
+  }
+  out << (any ? "" : " none") << "\n";
+  return {};
+}
+
+}  // namespace
+
+int runInfo(const InfoArgs& args, std::ostream& out, std::ostream& err) {
+  if (args.loopCount < 1 || args.loopCount > 15) {
+    err << kLoopRangeMessage << "\n";
+    return kExitBadArguments;
+  }
+  auto workspace = std::make_unique<Workspace>();
+  bool failed = false;
+  for (const std::string& path : args.files) {
+    std::string failure = describe(*workspace, path, args, out);
+    if (!failure.empty()) {
+      err << (failure.rfind(path, 0) == 0 ? failure : path + " : " + failure) << "\n";
+      failed = true;
+    }
+  }
+  return failed ? kExitFileFailed : kExitOk;
 }
 
 }  // namespace kvtram

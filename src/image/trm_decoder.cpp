@@ -1,0 +1,442 @@
+#include "image/trm_decoder.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace kvtram {
+
+namespace {
+
+constexpr int kHeader = TrmImage::kImageHeaderBytes;
+constexpr int kBank = 16384;
+constexpr int kBankZeroEnd = kHeader + kBank;  // file offset behind bank 0
+
+std::string hexAddress(int address) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%06X", static_cast<unsigned>(address));
+  return text;
+}
+
+std::string hexByte(int value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value & 0xFF));
+  return text;
+}
+
+// Walks one stream forwards from its start pointer. Every command's bytes lie
+// within one bank; 0x68 moves on to the next bank start, so the address grows
+// with every command and the walk ends at the file's end at the latest.
+class StreamWalker {
+ public:
+  // `budget` is the number of commands still allowed in the image; the walk
+  // takes its commands from it.
+  StreamWalker(const std::vector<std::uint8_t>& file, TrmStream& stream, int rhythmMode, std::size_t& budget)
+      : file_(file), stream_(stream), rhythmMode_(rhythmMode), budget_(budget) {}
+
+  std::string walk();
+
+ private:
+  bool has(int address, int count) const {
+    return address >= 0 && count >= 0 &&
+           static_cast<std::size_t>(address) + static_cast<std::size_t>(count) + kHeader <= file_.size();
+  }
+  std::uint8_t at(int address) const { return file_[static_cast<std::size_t>(address + kHeader)]; }
+  std::string fault(int address, const std::string& what) const {
+    return streamName(stream_) + " : " + hexAddress(address) + " " + what;
+  }
+  std::string truncated(int address) const { return fault(address, "でファイルが終わっています"); }
+  // Reads a wait count (1-255, or 0 lo hi for 256 and more) at `address`.
+  std::string count(int address, int& value, int& length) const;
+  std::string fmInit(int address, TrmCommand& command) const;
+
+  const std::vector<std::uint8_t>& file_;
+  TrmStream& stream_;
+  int rhythmMode_;
+  std::size_t& budget_;
+};
+
+std::string StreamWalker::count(int address, int& value, int& length) const {
+  if (!has(address, 1)) return truncated(address);
+  int first = at(address);
+  if (first != 0) {
+    value = first;
+    length = 1;
+    return {};
+  }
+  if (!has(address, 3)) return truncated(address);
+  value = at(address + 1) + 256 * at(address + 2);
+  length = 3;
+  if (value <= 255) return fault(address, "の待ち数 " + std::to_string(value) + " が長い形式で書かれています");
+  return {};
+}
+
+std::string StreamWalker::fmInit(int address, TrmCommand& command) const {
+  // 0xAD, then for each melody channel u: (0xD0 + u, 0x00) key off and
+  // (0xE0 + u, 0x0F) attenuation 15; six channels in rhythm mode, else nine.
+  // The header's rhythm byte tells which; the other length is accepted too.
+  auto matches = [&](int channels) {
+    if (!has(address, 1 + 4 * channels)) return false;
+    for (int u = 0; u < channels; ++u) {
+      int p = address + 1 + 4 * u;
+      if (at(p) != 0xD0 + u || at(p + 1) != 0x00 || at(p + 2) != 0xE0 + u || at(p + 3) != 0x0F) return false;
+    }
+    return true;
+  };
+  int expected = rhythmMode_ == 1 ? 6 : 9;
+  int other = expected == 6 ? 9 : 6;
+  int channels = matches(expected) ? expected : matches(other) ? other : 0;
+  if (channels == 0) return fault(address, "の FM 初期化ブロックが壊れています");
+  command.kind = TrmCommandKind::FmInit;
+  command.length = 1 + 4 * channels;
+  command.count = channels;
+  return {};
+}
+
+std::string StreamWalker::walk() {
+  int address = stream_.start;
+  std::int64_t time = 0;
+  bool first = true;  // the first command other than 0x68 is still to come
+  for (;;) {
+    if (budget_ == 0) return fault(address, "までにコマンドが多すぎます");
+    --budget_;
+    if (!has(address, 1)) return truncated(address);
+    TrmCommand c;
+    c.address = address;
+    c.time = time;
+    const int op = at(address);
+    std::string failure;
+    auto operands = [&](int length) {
+      c.length = length;
+      if (!has(address, length)) failure = truncated(address);
+    };
+    auto withCount = [&](int fixed) {
+      int value = 0, length = 0;
+      failure = count(address + fixed, value, length);
+      c.count = value;
+      c.length = fixed + length;
+    };
+
+    if (op == 0x68) {
+      c.kind = TrmCommandKind::NextBank;
+      c.length = 1;
+      int next = (address / kBank + 1) * kBank;
+      for (int a = address + 1; a < next; ++a) {
+        if (!has(a, 1)) return truncated(a);
+        if (at(a) != 0) return fault(a, "は次バンクコマンドの後ろなのに 0 ではありません");
+      }
+      stream_.commands.push_back(c);
+      address = next;
+      continue;
+    }
+    if (op == 0x69) {
+      c.kind = TrmCommandKind::End;
+      c.length = 1;
+      stream_.commands.push_back(c);
+      stream_.complete = true;
+      stream_.end = address + 1;
+      stream_.endTime = time;
+      return {};
+    }
+
+    bool known = true;
+    switch (stream_.kind) {
+      case TrmStreamKind::Psg:
+        if (op == 0xAC) {
+          c.kind = TrmCommandKind::Wait;
+          withCount(1);
+        } else if (op == 0x8F) {
+          c.kind = TrmCommandKind::PsgWrite;
+          operands(3);
+          if (failure.empty()) {
+            c.reg = at(address + 1);
+            c.value = at(address + 2);
+            if (c.reg > 15) failure = fault(address, "の PSG レジスタ番号 " + std::to_string(c.reg) + " は 15 を超えます");
+          }
+        } else {
+          known = false;
+        }
+        break;
+      case TrmStreamKind::Fm:
+        if (first) {
+          if (op != 0xAD) return fault(address, "に FM 初期化ブロック (0xAD) がありません");
+          failure = fmInit(address, c);
+        } else if (op == 0xAC) {
+          c.kind = TrmCommandKind::Wait;
+          withCount(1);
+        } else if (op >= 0xB0 && op <= 0xEF) {
+          c.kind = TrmCommandKind::FmWrite;
+          operands(2);
+          c.reg = op - 0xB0;
+          if (failure.empty()) c.value = at(address + 1);
+        } else {
+          known = false;
+        }
+        break;
+      case TrmStreamKind::PcmChannel:
+        if (first) {
+          if (op != 0xAC) return fault(address, "に最初の待ち (0xAC) がありません");
+          c.kind = TrmCommandKind::Wait;
+          withCount(1);
+        } else if (op <= 0x5F) {
+          c.kind = TrmCommandKind::Note;
+          c.reg = op;
+          withCount(1);
+        } else if (op == 0x7B) {
+          c.kind = TrmCommandKind::SelectSample;
+          operands(5);
+          if (failure.empty()) {
+            int hi = at(address + 2);
+            if (hi < 0x80 || hi > 0xBF || at(address + 3) != 0 || at(address + 4) != 0) {
+              failure = fault(address, "のサンプル選択 (0x7B) のオペランドが不正です");
+            }
+            c.pointer = at(address + 1) + 256 * (hi - 0x80);
+          }
+        } else if (op == 0x66) {
+          c.kind = TrmCommandKind::NoteVolume;
+          operands(2);
+          if (failure.empty()) c.value = at(address + 1);
+        } else if (op == 0x64) {
+          c.kind = TrmCommandKind::NoteChange;
+          c.length = 1;
+        } else if (op == 0x7A) {
+          c.kind = TrmCommandKind::WaveAddress;
+          operands(3);
+          if (failure.empty()) c.pointer = at(address + 1) + 256 * at(address + 2);
+        } else if (op == 0xAD) {
+          c.kind = TrmCommandKind::Tone;
+          if (!has(address, 3)) return truncated(address);
+          c.reg = at(address + 1) + 256 * (at(address + 2) >> 4);
+          c.value = at(address + 2) & 0x0F;
+          withCount(3);
+        } else {
+          known = false;
+        }
+        break;
+    }
+    if (!known) return fault(address, "に不明なコマンド " + hexByte(op) + " があります");
+    if (!failure.empty()) return failure;
+    if (address / kBank != (address + c.length - 1) / kBank) {
+      return fault(address, "のコマンドがバンク境界をまたいでいます");
+    }
+    first = false;
+    if (c.kind == TrmCommandKind::Wait || c.kind == TrmCommandKind::Note || c.kind == TrmCommandKind::Tone) {
+      time += c.count;
+    }
+    stream_.commands.push_back(c);
+    address += c.length;
+  }
+}
+
+// The sample pointer table of `sampleCount` entries at bank-0 address `base`.
+std::vector<TrmSampleEntry> readTable(const std::vector<std::uint8_t>& file, int base, int sampleCount) {
+  std::vector<TrmSampleEntry> table(static_cast<std::size_t>(sampleCount));
+  for (int s = 0; s < sampleCount; ++s) {
+    for (int v = 0; v < 3; ++v) {
+      TrmVariantPointers& p = table[static_cast<std::size_t>(s)].variants[static_cast<std::size_t>(v)];
+      p.entryAddress = base + 27 * s + 9 * v;
+      const std::uint8_t* bytes = file.data() + kHeader + p.entryAddress;
+      p.start = decodeBankPointer(bytes);
+      p.end = decodeBankPointer(bytes + 3);
+      p.loop = decodeBankPointer(bytes + 6);
+    }
+  }
+  return table;
+}
+
+// Whether the table found at `base` is one the converter can have written
+// (see the header): first pointer 01 00 40, well-formed pointers, start
+// addresses in order and before `streamsStart`, and every sample selection of
+// the channel streams on its grid of variant entries.
+bool tableFits(const std::vector<TrmSampleEntry>& table, int base, int streamsStart,
+               const std::vector<int>& selections) {
+  if (table.empty()) return false;
+  const TrmPointer& first = table[0].variants[0].start;
+  if (!first.valid || first.address != 0x4000) return false;
+  auto banked = [&](const TrmPointer& p) { return p.valid && p.address >= 0x4000 && p.address <= streamsStart; };
+  int previous = 0x4000;
+  for (const TrmSampleEntry& entry : table) {
+    for (const TrmVariantPointers& p : entry.variants) {
+      if (!banked(p.start) || p.start.address < previous) return false;
+      if (!banked(p.end)) return false;
+      if (!p.loop.null && (!banked(p.loop) || p.loop.address < p.start.address)) return false;
+      previous = p.start.address;
+    }
+  }
+  // A selection may name a sample the song does not have (the converter
+  // does not check note sample numbers), but it always lies on the table's
+  // 9-byte grid.
+  for (int e : selections) {
+    if (e < base || (e - base) % 9 != 0) return false;
+  }
+  return true;
+}
+
+std::string decodeBankZero(TrmImage& image, int givenWaveCount) {
+  const std::vector<std::uint8_t>& file = image.file;
+  int last = -1;  // bank-0 address of the last non-zero byte
+  for (int a = kBank - 1; a >= 0; --a) {
+    if (file[static_cast<std::size_t>(kHeader + a)] != 0) {
+      last = a;
+      break;
+    }
+  }
+  image.waveCountGiven = givenWaveCount >= 0;
+  if (image.waveCountGiven) {
+    // Read as told; the table reaches up to the last non-zero byte.
+    image.waveCount = std::min(givenWaveCount, kBank / 32);
+    int base = 32 * image.waveCount;
+    int count = last < base ? 0 : (last - base) / 27 + 1;
+    count = std::min(count, (kBank - base) / 27);
+    image.samples = readTable(file, base, count);
+    return {};
+  }
+  image.waveCount = 0;
+  if (last < 0) return {};  // no waves, no samples
+
+  std::vector<int> selections;
+  for (const TrmStream& s : image.channels) {
+    for (const TrmCommand& c : s.commands) {
+      if (c.kind == TrmCommandKind::SelectSample) selections.push_back(c.pointer);
+    }
+  }
+  const int streamsStart = image.header.psg.valid ? image.header.psg.address : 0;
+  for (int w = 0; 32 * w + 20 <= last && w <= 512; ++w) {
+    const int base = 32 * w;
+    if (file[static_cast<std::size_t>(kHeader + base)] != 0x01) continue;
+    // The last sample's high variant ends the table; its start pointer's
+    // third byte (0x40 or more) is the last byte that cannot be zero.
+    const int count = (last - base - 20) / 27 + 1;
+    if (last - (base + 27 * (count - 1)) > 26) continue;  // non-zero bytes behind the table
+    if (base + 27 * count > kBank) continue;
+    std::vector<TrmSampleEntry> table = readTable(file, base, count);
+    if (tableFits(table, base, streamsStart, selections)) {
+      image.waveCount = w;
+      image.samples = std::move(table);
+      return {};
+    }
+  }
+  return "バンク 0 にサンプルポインタ表が見つかりません (波形数を指定すれば読めます)";
+}
+
+}  // namespace
+
+TrmPointer decodeBankPointer(const std::uint8_t* bytes) {
+  TrmPointer p;
+  std::copy(bytes, bytes + 3, p.raw.begin());
+  p.null = bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 0;
+  p.valid = !p.null && bytes[2] >= 0x40 && bytes[2] <= 0x7F;
+  if (p.valid) p.address = bytes[0] * kBank + (bytes[2] - 0x40) * 256 + bytes[1];
+  return p;
+}
+
+const char* commandKindName(TrmCommandKind kind) {
+  switch (kind) {
+    case TrmCommandKind::Wait: return "wait";
+    case TrmCommandKind::End: return "end";
+    case TrmCommandKind::NextBank: return "next bank";
+    case TrmCommandKind::PsgWrite: return "psg";
+    case TrmCommandKind::FmInit: return "fm init";
+    case TrmCommandKind::FmWrite: return "fm";
+    case TrmCommandKind::SelectSample: return "sample";
+    case TrmCommandKind::NoteVolume: return "volume";
+    case TrmCommandKind::NoteChange: return "change";
+    case TrmCommandKind::Note: return "note";
+    case TrmCommandKind::WaveAddress: return "wave";
+    case TrmCommandKind::Tone: return "tone";
+  }
+  return "?";
+}
+
+std::string streamName(const TrmStream& stream) {
+  switch (stream.kind) {
+    case TrmStreamKind::Psg: return "PSG ストリーム";
+    case TrmStreamKind::Fm: return "FM ストリーム";
+    case TrmStreamKind::PcmChannel: break;
+  }
+  return "PCM チャンネル " + std::to_string(stream.channel) + " のストリーム (ヘッダー " +
+         std::to_string(stream.headerOffset) + ")";
+}
+
+std::string decodeTrm(std::span<const std::uint8_t> file, TrmImage& image, int waveCount) {
+  image = TrmImage{};
+  image.file.assign(file.begin(), file.end());
+  const std::vector<std::uint8_t>& bytes = image.file;
+  if (bytes.size() < static_cast<std::size_t>(kHeader)) {
+    return "TRAM イメージではありません (ヘッダーの 576 バイトに足りません: " + std::to_string(bytes.size()) +
+           " バイト)";
+  }
+  TrmHeader& h = image.header;
+  std::copy(bytes.begin() + 139, bytes.begin() + 143, h.magic.begin());
+  if (!std::equal(h.magic.begin(), h.magic.end(), "TRAM")) {
+    return "TRAM イメージではありません (オフセット 139 に TRAM がありません)";
+  }
+  h.psg = decodeBankPointer(bytes.data() + 0);
+  h.fm = decodeBankPointer(bytes.data() + 48);
+  for (std::size_t i = 0; i < kChannelSlotOffsets.size(); ++i) {
+    h.slots[i] = decodeBankPointer(bytes.data() + kChannelSlotOffsets[i]);
+  }
+  h.rhythmMode = bytes[138];
+  std::copy(bytes.begin() + 143, bytes.begin() + 207, h.titleField.begin());
+  std::size_t titleEnd = static_cast<std::size_t>(
+      std::find(h.titleField.begin(), h.titleField.end(), std::uint8_t{0}) - h.titleField.begin());
+  while (titleEnd > 0 && h.titleField[titleEnd - 1] == ' ') --titleEnd;
+  h.title.assign(h.titleField.begin(), h.titleField.begin() + static_cast<long>(titleEnd));
+  std::copy(bytes.begin() + 486, bytes.begin() + 489, h.constants.begin());
+  std::copy(bytes.begin() + 489, bytes.begin() + 503, h.playerName.begin());
+  for (int offset = 0; offset < kHeader; ++offset) {
+    bool field = offset < 3 || offset == 138 || (offset >= 139 && offset < 207) || (offset >= 486 && offset < 503) ||
+                 (offset >= 48 && offset < 51);
+    for (int slot : kChannelSlotOffsets) field = field || (offset >= slot && offset < slot + 3);
+    if (!field && bytes[static_cast<std::size_t>(offset)] != 0) ++h.strayBytes;
+  }
+  if (bytes.size() < static_cast<std::size_t>(kBankZeroEnd)) {
+    return "TRAM イメージが途中で終わっています (バンク 0 の途中、" + std::to_string(bytes.size()) + " バイト)";
+  }
+
+  // The streams first: the channel streams' sample selections help to find
+  // the sample pointer table. The first failure is the one reported; every
+  // part is still decoded as far as it goes.
+  std::string failure;
+  std::size_t budget = kMaxImageCommands;
+  auto keep = [&failure](const std::string& f) {
+    if (failure.empty()) failure = f;
+  };
+  auto walk = [&](TrmStream& stream, const TrmPointer& pointer) {
+    if (!pointer.valid || pointer.address < 0x4000) {
+      keep(streamName(stream) + " : 開始ポインタ " + hexByte(pointer.raw[0]) + " " + hexByte(pointer.raw[1]) + " " +
+           hexByte(pointer.raw[2]) + " が不正です");
+      return;
+    }
+    stream.start = pointer.address;
+    keep(StreamWalker(bytes, stream, h.rhythmMode, budget).walk());
+    image.streamsEnd = std::max(image.streamsEnd, stream.end);
+  };
+  image.psg.kind = TrmStreamKind::Psg;
+  image.psg.headerOffset = 0;
+  walk(image.psg, h.psg);
+  image.fm.kind = TrmStreamKind::Fm;
+  image.fm.headerOffset = 48;
+  walk(image.fm, h.fm);
+
+  // Channel streams follow one another behind the FM stream, channel 0 first,
+  // so their order in the image numbers them.
+  std::vector<std::size_t> used;
+  for (std::size_t i = 0; i < h.slots.size(); ++i) {
+    if (!h.slots[i].null) used.push_back(i);
+  }
+  std::stable_sort(used.begin(), used.end(),
+                   [&h](std::size_t a, std::size_t b) { return h.slots[a].address < h.slots[b].address; });
+  for (std::size_t slot : used) {
+    TrmStream stream;
+    stream.kind = TrmStreamKind::PcmChannel;
+    stream.headerOffset = kChannelSlotOffsets[slot];
+    stream.channel = static_cast<int>(image.channels.size());
+    image.channels.push_back(std::move(stream));
+    walk(image.channels.back(), h.slots[slot]);
+  }
+
+  keep(decodeBankZero(image, waveCount));
+  return failure;
+}
+
+}  // namespace kvtram
