@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <system_error>
 
 namespace kvtram {
 
@@ -27,11 +28,17 @@ double binStep(std::size_t k) { return static_cast<double>(k) * kTwoPi / kFrameS
 
 }  // namespace
 
-SpectralResampler::SpectralResampler()
+std::size_t SpectralResampler::defaultWorkerThreads() {
+  return std::thread::hardware_concurrency() >= 2 ? 1 : 0;
+}
+
+SpectralResampler::SpectralResampler(std::size_t workerThreads)
     : input_(kCapacity),
       accumulator_(kCapacity),
       cosTable_(kFrameLength * kTableStride),
-      sinTable_(kFrameLength * kTableStride) {
+      sinTable_(kFrameLength * kTableStride),
+      activeFrames_(kMaxFrames),
+      runs_(kMaxRuns) {
   for (std::size_t i = 0; i < kFrameLength / 2; ++i) {
     const double w = static_cast<double>(i) / kWindowDivisor;
     window_[i] = w;
@@ -50,6 +57,31 @@ SpectralResampler::SpectralResampler()
       angle = angle + step;
     }
   }
+
+  const std::size_t wanted = std::min(workerThreads, kMaxWorkerThreads);
+  if (wanted == 0) return;
+  // Every run but the first may keep products aside.
+  const std::size_t asideRuns = kRunsPerThread * (wanted + 1) - 1;
+  asideProducts_.resize(asideRuns * kAsideCapacity);
+  asideFrames_.resize(asideRuns * kMaxAsideFrames);
+  workers_.reserve(wanted);
+  for (std::size_t i = 0; i < wanted; ++i) {
+    // A thread the system refuses only leaves more work to the others.
+    try {
+      workers_.emplace_back([this] { workerLoop(); });
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+}
+
+SpectralResampler::~SpectralResampler() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  for (std::thread& worker : workers_) worker.join();
 }
 
 bool SpectralResampler::supportsRate(double rate) {
@@ -81,6 +113,207 @@ std::size_t SpectralResampler::samplesPerFrame(double rate) {
 std::size_t SpectralResampler::outputShift(double rate) {
   if (!supportsRate(rate)) return 0;
   return static_cast<std::size_t>(kFrameAtTarget / rate);
+}
+
+SpectralResampler::Place SpectralResampler::place(std::size_t s) const {
+  // The frame's place in the output, and the distance of that place from the
+  // nearest output sample, by which every bin's phase is moved.
+  const double u = static_cast<double>(s) * kTarget / rate_;
+  Place at;
+  at.j0 = static_cast<std::size_t>(u + 0.5);
+  at.offset = u - static_cast<double>(at.j0);
+  at.mBegin = at.j0 < firstUsed_ ? std::min(firstUsed_ - at.j0, cnt_) : 0;
+  at.mEnd = at.j0 < endUsed_ ? std::min(endUsed_ - at.j0, cnt_) : 0;
+  return at;
+}
+
+bool SpectralResampler::silentFrame(std::size_t s) const {
+  const double* x = input_.data() + s;
+  for (std::size_t n = 0; n < kFrameLength; ++n) {
+    if (x[n] != 0.0) return false;
+  }
+  return true;
+}
+
+bool SpectralResampler::asideFits(std::size_t begin, std::size_t activeCount,
+                                  std::size_t limit) const {
+  // The frames that reach below the limit come first (j0 grows with the
+  // frame); the count may take in frames of later runs, which only errs on
+  // the safe side.
+  std::size_t frames = 0;
+  std::size_t products = 0;
+  for (std::size_t a = begin; a < activeCount; ++a) {
+    const Place at = place(activeFrames_[a] * kHop);
+    if (at.j0 >= limit) break;
+    const std::size_t split = std::min(std::max(limit - at.j0, at.mBegin), at.mEnd);
+    if (split == at.mBegin) continue;
+    ++frames;
+    products += bins_ * (split - at.mBegin);
+  }
+  return frames <= kMaxAsideFrames && products <= kAsideCapacity;
+}
+
+void SpectralResampler::planRuns(std::size_t activeCount) {
+  // Runs of about equal numbers of working frames (frames cost about the
+  // same), so many per thread that the threads finish close together.
+  std::size_t wanted = 1;
+  if (!workers_.empty()) {
+    wanted = std::min(kRunsPerThread * (workers_.size() + 1), activeCount / kMinRunFrames);
+    wanted = std::max<std::size_t>(wanted, 1);
+  }
+  runs_[0] = Run{0, activeCount, 0, 0};
+  runCount_ = 1;
+  for (std::size_t r = 1; r < wanted; ++r) {
+    const std::size_t begin = r * activeCount / wanted;
+    if (begin <= runs_[runCount_ - 1].begin) continue;
+    // No frame before the run reaches the accumulator beyond the last one's
+    // samples: from there on the run adds directly.
+    const std::size_t limit = place(activeFrames_[begin - 1] * kHop).j0 + cnt_;
+    // A cut whose overlap would not fit is left out: the run before goes on.
+    if (!asideFits(begin, activeCount, limit)) continue;
+    runs_[runCount_ - 1].end = begin;
+    runs_[runCount_] = Run{begin, activeCount, limit, 0};
+    ++runCount_;
+  }
+}
+
+void SpectralResampler::shareRuns() {
+  for (;;) {
+    std::size_t run;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (nextRun_ >= sharedRuns_) return;
+      run = nextRun_++;
+    }
+    runFrames(run);
+    bool last;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      last = --runsPending_ == 0;
+    }
+    if (last) done_.notify_one();
+  }
+}
+
+void SpectralResampler::workerLoop() {
+  std::uint64_t seen = 0;
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      wake_.wait(lock, [&] { return stopping_ || call_ != seen; });
+      if (stopping_) return;
+      seen = call_;
+    }
+    // A worker that wakes late finds no run left of the call it woke for,
+    // or takes runs of the next one: runs are only ever taken under the
+    // lock, from the call last handed out.
+    shareRuns();
+  }
+}
+
+void SpectralResampler::runFrames(std::size_t r) {
+  Run& run = runs_[r];
+  const double* x = input_.data();
+  double* y = accumulator_.data();
+  AsideFrame* asideFrame = r == 0 ? nullptr : &asideFrames_[(r - 1) * kMaxAsideFrames];
+  double* aside = r == 0 ? nullptr : &asideProducts_[(r - 1) * kAsideCapacity];
+  std::size_t asideCount = 0;
+
+  const std::size_t bins = bins_;
+  std::array<double, kFrameLength> windowed;
+  std::array<double, kTableStride> cosSum;
+  std::array<double, kTableStride> sinSum;
+  std::array<double, kFrameLength> sines;
+
+  for (std::size_t a = run.begin; a < run.end; ++a) {
+    const std::size_t s = activeFrames_[a] * kHop;
+    const Place at = place(s);
+    const std::size_t mBegin = at.mBegin;
+    const std::size_t mEnd = at.mEnd;
+    // Samples mBegin .. mSplit - 1 land where earlier runs add too: they
+    // are kept aside (asideFits made room for them).
+    const std::size_t mSplit =
+        at.j0 < run.asideLimit ? std::min(std::max(run.asideLimit - at.j0, mBegin), mEnd) : mBegin;
+    AsideFrame* record = nullptr;
+    if (mSplit > mBegin) {
+      record = &asideFrame[asideCount++];
+      *record = AsideFrame{at.j0, mBegin, mSplit, 0};
+    }
+
+    for (std::size_t n = 0; n < kFrameLength; ++n) windowed[n] = x[s + n] * window_[n];
+
+    // The bins are summed a block at a time with n outermost, so that a
+    // block's sums stay in registers; each bin's two sums still take their
+    // terms in the order n = 0 .. 255.
+    for (std::size_t k0 = 0; k0 < bins; k0 += kBinBlock) {
+      double c[kBinBlock] = {};
+      double sn[kBinBlock] = {};
+      const double* cosRow = &cosTable_[k0];
+      const double* sinRow = &sinTable_[k0];
+      for (std::size_t n = 0; n < kFrameLength; ++n) {
+        const double xn = windowed[n];
+        for (std::size_t b = 0; b < kBinBlock; ++b) {
+          c[b] = c[b] + cosRow[b] * xn;
+          sn[b] = sn[b] + sinRow[b] * xn;
+        }
+        cosRow += kTableStride;
+        sinRow += kTableStride;
+      }
+      for (std::size_t b = 0; b < kBinBlock; ++b) {
+        cosSum[k0 + b] = c[b];
+        sinSum[k0 + b] = sn[b];
+      }
+    }
+
+    double* frameOut = y + at.j0;
+    for (std::size_t k = 0; k < bins; ++k) {
+      const double cs = cosSum[k];
+      const double ss = sinSum[k];
+      double magnitude = std::sqrt(cs * cs + ss * ss) / kFrameScale;
+      if (k == 0) magnitude = magnitude / 2.0;
+      // A silent bin would only add zeros.
+      if (magnitude == 0.0) continue;
+      const double q = cs == 0.0 ? kVerticalRatio : -ss / cs;
+      double phase = std::atan(q) + (cs < 0.0 ? kThreeQuarterTurn : kQuarterTurn);
+      // The bin's phase advance per output sample, evaluated left to right.
+      const double step = static_cast<double>(k) * kTwoPi / kFrameScale / kTarget * rate_;
+      phase = at.offset * step + phase;
+      for (std::size_t m = 0; m < mBegin; ++m) phase = phase + step;
+      if (k == 0) {
+        // Bin 0 does not advance (its step is 0.0): one sine serves all.
+        const double v = std::sin(phase) * magnitude;
+        for (std::size_t m = mBegin; m < mSplit; ++m) *aside++ = v;
+        for (std::size_t m = mSplit; m < mEnd; ++m) frameOut[m] = frameOut[m] + v;
+      } else {
+        for (std::size_t m = mBegin; m < mEnd; ++m) {
+          sines[m] = std::sin(phase);
+          phase = phase + step;
+        }
+        for (std::size_t m = mBegin; m < mSplit; ++m) *aside++ = sines[m] * magnitude;
+        for (std::size_t m = mSplit; m < mEnd; ++m) frameOut[m] = frameOut[m] + sines[m] * magnitude;
+      }
+      if (record != nullptr) ++record->bins;
+    }
+  }
+  run.asideFrames = asideCount;
+}
+
+void SpectralResampler::addAsides() {
+  // Once every run is done, each run's kept products go in after those of
+  // the runs before it, which is where the frame order puts them.
+  double* y = accumulator_.data();
+  for (std::size_t r = 1; r < runCount_; ++r) {
+    const AsideFrame* record = &asideFrames_[(r - 1) * kMaxAsideFrames];
+    const double* product = &asideProducts_[(r - 1) * kAsideCapacity];
+    for (std::size_t f = 0; f < runs_[r].asideFrames; ++f, ++record) {
+      double* frameOut = y + record->j0;
+      for (std::size_t b = 0; b < record->bins; ++b) {
+        for (std::size_t m = record->mBegin; m < record->mSplit; ++m) {
+          frameOut[m] = frameOut[m] + *product++;
+        }
+      }
+    }
+  }
 }
 
 bool SpectralResampler::resample(const std::uint8_t* src, std::size_t len, double rate,
@@ -120,86 +353,41 @@ bool SpectralResampler::resample(const std::uint8_t* src, std::size_t len, doubl
   double* y = accumulator_.data();
   std::fill_n(y, cleared, 0.0);
 
+  rate_ = rate;
+  bins_ = kmax + 1;
+  cnt_ = cnt;
   // Only accumulator entries shift .. shift + outLen - 1 reach the output.
   // Frame samples outside them are skipped (their phases still advance by
-  // the same additions); so are frames that reach none of them.
-  const std::size_t firstUsed = shift;
-  const std::size_t endUsed = shift + outLen;
+  // the same additions); so are frames that reach none of them, and silent
+  // frames, which have only zero bins and add nothing.
+  firstUsed_ = shift;
+  endUsed_ = shift + outLen;
+  std::size_t activeCount = 0;
+  for (std::size_t s = 0, frame = 0; s < total; s += kHop, ++frame) {
+    const Place at = place(s);
+    if (at.mBegin >= at.mEnd || silentFrame(s)) continue;
+    if (frame >= kMaxFrames) return false;  // beyond the capacity (cannot happen)
+    activeFrames_[activeCount++] = frame;
+  }
 
-  const std::size_t bins = kmax + 1;
-  std::array<double, kFrameLength> windowed;
-  std::array<double, kTableStride> cosSum;
-  std::array<double, kTableStride> sinSum;
-  std::array<double, kFrameLength> sines;
-
-  for (std::size_t s = 0; s < total; s += kHop) {
-    // The frame's place in the output, and the distance of that place from
-    // the nearest output sample, by which every bin's phase is moved.
-    const double u = static_cast<double>(s) * kTarget / rate;
-    const std::size_t j0 = static_cast<std::size_t>(u + 0.5);
-    const double offset = u - static_cast<double>(j0);
-    const std::size_t mBegin = j0 < firstUsed ? std::min(firstUsed - j0, cnt) : 0;
-    const std::size_t mEnd = j0 < endUsed ? std::min(endUsed - j0, cnt) : 0;
-    if (mBegin >= mEnd) continue;
-
-    // The windowed frame is the same for every bin. A silent frame has
-    // only zero bins and adds nothing.
-    bool silent = true;
-    for (std::size_t n = 0; n < kFrameLength; ++n) {
-      windowed[n] = x[s + n] * window_[n];
-      silent = silent && x[s + n] == 0.0;
+  planRuns(activeCount);
+  if (runCount_ == 1) {
+    runFrames(0);
+  } else {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      sharedRuns_ = runCount_;
+      nextRun_ = 0;
+      runsPending_ = runCount_;
+      ++call_;
     }
-    if (silent) continue;
-
-    // The bins are summed a block at a time with n outermost, so that a
-    // block's sums stay in registers; each bin's two sums still take their
-    // terms in the order n = 0 .. 255.
-    for (std::size_t k0 = 0; k0 < bins; k0 += kBinBlock) {
-      double c[kBinBlock] = {};
-      double sn[kBinBlock] = {};
-      const double* cosRow = &cosTable_[k0];
-      const double* sinRow = &sinTable_[k0];
-      for (std::size_t n = 0; n < kFrameLength; ++n) {
-        const double xn = windowed[n];
-        for (std::size_t b = 0; b < kBinBlock; ++b) {
-          c[b] = c[b] + cosRow[b] * xn;
-          sn[b] = sn[b] + sinRow[b] * xn;
-        }
-        cosRow += kTableStride;
-        sinRow += kTableStride;
-      }
-      for (std::size_t b = 0; b < kBinBlock; ++b) {
-        cosSum[k0 + b] = c[b];
-        sinSum[k0 + b] = sn[b];
-      }
+    wake_.notify_all();
+    shareRuns();
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      done_.wait(lock, [this] { return runsPending_ == 0; });
     }
-
-    double* frameOut = y + j0;
-    for (std::size_t k = 0; k < bins; ++k) {
-      const double cs = cosSum[k];
-      const double ss = sinSum[k];
-      double magnitude = std::sqrt(cs * cs + ss * ss) / kFrameScale;
-      if (k == 0) magnitude = magnitude / 2.0;
-      // A silent bin would only add zeros.
-      if (magnitude == 0.0) continue;
-      const double q = cs == 0.0 ? kVerticalRatio : -ss / cs;
-      double phase = std::atan(q) + (cs < 0.0 ? kThreeQuarterTurn : kQuarterTurn);
-      // The bin's phase advance per output sample, evaluated left to right.
-      const double step = static_cast<double>(k) * kTwoPi / kFrameScale / kTarget * rate;
-      phase = offset * step + phase;
-      for (std::size_t m = 0; m < mBegin; ++m) phase = phase + step;
-      if (k == 0) {
-        // Bin 0 does not advance (its step is 0.0): one sine serves all.
-        const double v = std::sin(phase) * magnitude;
-        for (std::size_t m = mBegin; m < mEnd; ++m) frameOut[m] = frameOut[m] + v;
-        continue;
-      }
-      for (std::size_t m = mBegin; m < mEnd; ++m) {
-        sines[m] = std::sin(phase);
-        phase = phase + step;
-      }
-      for (std::size_t m = mBegin; m < mEnd; ++m) frameOut[m] = frameOut[m] + sines[m] * magnitude;
-    }
+    addAsides();
   }
 
   // The accumulator holds half the output level; the first `shift` entries

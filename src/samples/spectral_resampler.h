@@ -13,19 +13,38 @@
 // The source is analysed behind 256 zeros and followed by a tail of 1088
 // samples, the loop played on from its start or silence, so that the output
 // also holds the variant's continuation.
+//
+// Frames are independent up to the moment they add into the output: only
+// the order of those additions (frame by frame, bin by bin, sample by
+// sample) fixes the rounding. A resampler with worker threads therefore cuts
+// the frames into runs, computes the runs on its threads at once and keeps
+// that order: a run adds directly only into the output entries no earlier
+// run reaches; its contributions to the entries where it overlaps the runs
+// before it are kept aside and added once all runs are done, run by run.
+// The bytes are the same for every number of threads.
 #pragma once
 
 #include <array>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <span>
+#include <thread>
 #include <vector>
 
 namespace kvtram {
 
 // One resampler is built once and reused for every variant: its analysis
-// input, its accumulator and its trigonometric tables are allocated in the
-// constructor, and resample() allocates nothing.
+// input, its accumulator, its trigonometric tables and the buffers of its
+// runs are allocated, and its worker threads started, in the constructor;
+// resample() allocates nothing and starts no thread. The destructor stops
+// and joins the workers.
+//
+// A resampler is used by one thread at a time (each conversion workspace
+// owns one). resample() hands part of its work to the resampler's own
+// workers and returns only when they are done with it; between calls they
+// sleep.
 class SpectralResampler {
  public:
   // Entries of the analysis input and of the accumulator.
@@ -41,9 +60,21 @@ class SpectralResampler {
   // one a source rate equal to the target rate asks for.
   static constexpr std::size_t kMaxBin = 128;
 
-  SpectralResampler();
+  // At most this many worker threads besides the calling one.
+  static constexpr std::size_t kMaxWorkerThreads = 7;
+
+  // 1 when the machine runs at least two threads at once, else 0.
+  static std::size_t defaultWorkerThreads();
+
+  // workerThreads is capped at kMaxWorkerThreads. If the system refuses to
+  // start a thread, the resampler works with those it has (workerThreads()
+  // tells how many); with none, resample() does all the work itself.
+  explicit SpectralResampler(std::size_t workerThreads = defaultWorkerThreads());
+  ~SpectralResampler();
   SpectralResampler(const SpectralResampler&) = delete;
   SpectralResampler& operator=(const SpectralResampler&) = delete;
+
+  std::size_t workerThreads() const { return workers_.size(); }
 
   // Source rates at least the target rate (and finite). Lower rates would
   // ask for bins above the frame's Nyquist bin and write the accumulator
@@ -82,6 +113,61 @@ class SpectralResampler {
   static constexpr std::size_t kBinBlock = 8;
   static constexpr std::size_t kTableStride = (kMaxBin + kBinBlock) / kBinBlock * kBinBlock;
 
+  // Frames start at multiples of kHop below the analysis input's capacity.
+  static constexpr std::size_t kMaxFrames = kCapacity / kHop;
+  // Runs per thread: more than one, so that a thread that gets its core late
+  // (or runs cheap frames) leaves its share to the others.
+  static constexpr std::size_t kRunsPerThread = 4;
+  static constexpr std::size_t kMaxRuns = kRunsPerThread * (kMaxWorkerThreads + 1);
+  // A run is not cut shorter than this many frames that do work.
+  static constexpr std::size_t kMinRunFrames = 4;
+  // What one run can keep aside: products for this many frames, at most one
+  // frame's worth of (bin, sample) pairs in all. Overlaps are at most about
+  // half a frame at the usual rates; a cut that would need more is not made.
+  static constexpr std::size_t kMaxAsideFrames = 4;
+  static constexpr std::size_t kAsideCapacity = (kMaxBin + 1) * kFrameLength;
+
+  // Where a frame lands in the accumulator: its first entry j0, the phase
+  // offset of that entry, and the frame samples m in [mBegin, mEnd) that
+  // reach the output.
+  struct Place {
+    std::size_t j0;
+    double offset;
+    std::size_t mBegin;
+    std::size_t mEnd;
+  };
+
+  // A run of the frames that do work, activeFrames_[begin .. end). Its
+  // samples that land below asideLimit are added later, from its aside
+  // buffer; asideFrames counts the frames that put products there.
+  struct Run {
+    std::size_t begin;
+    std::size_t end;
+    std::size_t asideLimit;
+    std::size_t asideFrames;
+  };
+
+  // A frame's products kept aside: `bins` blocks of (mSplit - mBegin)
+  // products each, for entries j0 + mBegin .. j0 + mSplit - 1, in bin order.
+  struct AsideFrame {
+    std::size_t j0;
+    std::size_t mBegin;
+    std::size_t mSplit;
+    std::size_t bins;
+  };
+
+  Place place(std::size_t s) const;
+  bool silentFrame(std::size_t s) const;
+  // Whether a run starting at activeFrames_[begin] with the given aside
+  // limit would fit its aside buffer.
+  bool asideFits(std::size_t begin, std::size_t activeCount, std::size_t limit) const;
+  void planRuns(std::size_t activeCount);
+  void runFrames(std::size_t run);
+  // Takes runs of the current call and computes them until none is left.
+  void shareRuns();
+  void workerLoop();
+  void addAsides();
+
   std::vector<double> input_;        // X: zeros, source - 128, tail
   std::vector<double> accumulator_;  // Y: output at the target rate, halved
   // cos and sin of the analysis angle of bin k at frame position n, stored
@@ -89,6 +175,31 @@ class SpectralResampler {
   std::vector<double> cosTable_;
   std::vector<double> sinTable_;
   std::array<double, kFrameLength> window_{};
+
+  // The current call, set before the runs are handed out.
+  double rate_ = 0.0;
+  std::size_t bins_ = 0;
+  std::size_t cnt_ = 0;
+  std::size_t firstUsed_ = 0;
+  std::size_t endUsed_ = 0;
+  std::vector<std::size_t> activeFrames_;  // indices of the frames that do work
+  std::vector<Run> runs_;
+  std::size_t runCount_ = 0;
+  // Run r > 0 keeps aside into block r - 1 of these.
+  std::vector<double> asideProducts_;
+  std::vector<AsideFrame> asideFrames_;
+
+  // Hand-out of the runs: guarded by mutex_. The fields of the current call
+  // above are written only while no run is out.
+  std::mutex mutex_;
+  std::condition_variable wake_;  // a call has runs to share, or stop
+  std::condition_variable done_;  // the last run of a call is finished
+  std::uint64_t call_ = 0;        // counts the calls that shared runs
+  std::size_t sharedRuns_ = 0;    // runs of the call last handed out
+  std::size_t nextRun_ = 0;
+  std::size_t runsPending_ = 0;
+  bool stopping_ = false;
+  std::vector<std::thread> workers_;
 };
 
 }  // namespace kvtram

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "samples/sample_variants.h"
@@ -54,9 +56,13 @@ TEST(SpectralResampler, MatchesTheReferenceByteForByte) {
       {3000, 0, 0.97},     // mostly silence: silent frames and bins
       {2048, 1024, 0.9},
   };
-  // One resampler for all cases: a call must leave nothing behind that
-  // changes the next one (the long sample comes first).
-  SpectralResampler resampler;
+  // One resampler per thread count for all cases: a call must leave nothing
+  // behind that changes the next one (the long sample comes first). With
+  // worker threads the frames are computed in runs at once; the bytes must
+  // not change.
+  const std::size_t workerCounts[] = {0, 1, 3};
+  std::vector<std::unique_ptr<SpectralResampler>> resamplers;
+  for (std::size_t workers : workerCounts) resamplers.push_back(std::make_unique<SpectralResampler>(workers));
   unsigned seed = 1;
   for (const Case& c : cases) {
     const std::vector<std::uint8_t> src = randomSample(c.len, seed++, c.silence);
@@ -64,16 +70,111 @@ TEST(SpectralResampler, MatchesTheReferenceByteForByte) {
       SCOPED_TRACE(testing::Message() << "len " << c.len << " loop " << c.loopStart << " rate " << rate);
       const std::vector<std::uint8_t> expected =
           reference::spectralResample(src.data(), c.len, rate, c.loopStart);
-      ASSERT_EQ(resampled(resampler, src, rate, c.loopStart), expected);
+      for (auto& resampler : resamplers) {
+        SCOPED_TRACE(testing::Message() << resampler->workerThreads() << " workers");
+        ASSERT_EQ(resampled(*resampler, src, rate, c.loopStart), expected);
+      }
     }
   }
   // The lowest rate accepted, where frames reach furthest into the
   // accumulator.
   for (std::size_t len : {300u, 1500u}) {
     const std::vector<std::uint8_t> src = randomSample(len, seed++);
-    ASSERT_EQ(resampled(resampler, src, kTargetRate, len / 2),
-              reference::spectralResample(src.data(), len, kTargetRate, len / 2));
+    const std::vector<std::uint8_t> expected =
+        reference::spectralResample(src.data(), len, kTargetRate, len / 2);
+    for (auto& resampler : resamplers) {
+      SCOPED_TRACE(testing::Message() << "len " << len << ", " << resampler->workerThreads() << " workers");
+      ASSERT_EQ(resampled(*resampler, src, kTargetRate, len / 2), expected);
+    }
   }
+}
+
+TEST(SpectralResampler, WorkerThreads) {
+  EXPECT_EQ(SpectralResampler::defaultWorkerThreads(), std::thread::hardware_concurrency() >= 2 ? 1u : 0u);
+  EXPECT_EQ(SpectralResampler().workerThreads(), SpectralResampler::defaultWorkerThreads());
+  EXPECT_EQ(SpectralResampler(0).workerThreads(), 0u);
+  EXPECT_EQ(SpectralResampler(2).workerThreads(), 2u);
+  EXPECT_EQ(SpectralResampler(1000).workerThreads(), SpectralResampler::kMaxWorkerThreads);
+}
+
+// Rates other than the variants' (any rate from the target rate up is
+// accepted), down to frames of a single bin and of no output sample at all,
+// with any number of threads.
+TEST(SpectralResampler, OtherRatesMatchTheReference) {
+  SpectralResampler single(0);
+  SpectralResampler pair(1);
+  SpectralResampler many(SpectralResampler::kMaxWorkerThreads);
+  const std::vector<std::uint8_t> src = randomSample(3000, 31);
+  for (double rate : {11151.5, 12345.678, 44100.0, 96000.0, 1.0e6, 1.0e7}) {
+    SCOPED_TRACE(rate);
+    const std::vector<std::uint8_t> expected = reference::spectralResample(src.data(), src.size(), rate, 2000);
+    ASSERT_EQ(resampled(single, src, rate, 2000), expected);
+    ASSERT_EQ(resampled(pair, src, rate, 2000), expected);
+    ASSERT_EQ(resampled(many, src, rate, 2000), expected);
+  }
+}
+
+// Silence in one part of a sample leaves the threads unequal amounts of
+// work; the runs are cut among the frames that do work, and the bytes stay
+// those of one thread.
+TEST(SpectralResampler, UnevenWorkGivesTheSameBytes) {
+  SpectralResampler single(0);
+  SpectralResampler pair(1);
+  SpectralResampler many(3);
+  std::vector<std::uint8_t> soundThenSilence = randomSample(40000, 41);
+  std::fill(soundThenSilence.begin() + 6000, soundThenSilence.end(), 128);
+  std::vector<std::uint8_t> silenceThenSound = randomSample(40000, 43);
+  std::fill(silenceThenSound.begin(), silenceThenSound.end() - 6000, 128);
+  // Sound every few frames, with silent frames between.
+  std::vector<std::uint8_t> bursts(40000, 128);
+  const std::vector<std::uint8_t> noise = randomSample(bursts.size(), 47);
+  for (std::size_t i = 0; i < bursts.size(); i += 2000) {
+    std::copy_n(noise.begin() + i, 300, bursts.begin() + i);
+  }
+  for (const auto* src : {&soundThenSilence, &silenceThenSound, &bursts}) {
+    for (double rate : kVariantSourceRate) {
+      SCOPED_TRACE(rate);
+      const std::vector<std::uint8_t> expected = resampled(single, *src, rate, 0);
+      ASSERT_EQ(resampled(pair, *src, rate, 0), expected);
+      ASSERT_EQ(resampled(many, *src, rate, 0), expected);
+    }
+  }
+  // And one that the one-thread resampler matches against the reference.
+  const std::vector<std::uint8_t> shortBursts(bursts.begin(), bursts.begin() + 8000);
+  const double rate = kVariantSourceRate[0];
+  const std::vector<std::uint8_t> expected =
+      reference::spectralResample(shortBursts.data(), shortBursts.size(), rate, 0);
+  ASSERT_EQ(resampled(single, shortBursts, rate, 0), expected);
+  ASSERT_EQ(resampled(many, shortBursts, rate, 0), expected);
+}
+
+// Each conversion workspace owns a resampler; workspaces run side by side,
+// each resampler with its own workers.
+TEST(SpectralResampler, ResamplersSideBySide) {
+  const std::vector<std::uint8_t> src = randomSample(20000, 53);
+  SpectralResampler single(0);
+  std::vector<std::vector<std::uint8_t>> expected;
+  for (double rate : kVariantSourceRate) expected.push_back(resampled(single, src, rate, 10000));
+
+  bool same[2] = {false, false};
+  std::thread threads[2];
+  for (int t = 0; t < 2; ++t) {
+    threads[t] = std::thread([&, t] {
+      SpectralResampler resampler(1);
+      bool ok = true;
+      for (int round = 0; round < 3; ++round) {
+        for (std::size_t v = 0; v < kVariantCount; ++v) {
+          std::vector<std::uint8_t> out(expected[v].size());
+          ok = ok && resampler.resample(src.data(), src.size(), kVariantSourceRate[v], 10000, out);
+          ok = ok && out == expected[v];
+        }
+      }
+      same[t] = ok;
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_TRUE(same[0]);
+  EXPECT_TRUE(same[1]);
 }
 
 TEST(SpectralResampler, FrameParametersAndOutputLengths) {
