@@ -26,7 +26,7 @@ class Conversion {
   std::string playFailure() const {
     return ws_.interpreter.failure().empty() ? std::string() : refusal(ws_.interpreter.failure());
   }
-  std::string registerStream(int pointerOffset, bool fm, bool rhythmMode);
+  std::string buildRegisterStream(int pointerOffset, bool fm, bool rhythmMode);
 
   Workspace& ws_;
   const std::string& path_;
@@ -34,7 +34,7 @@ class Conversion {
   int counter_ = 0;
 };
 
-std::string Conversion::registerStream(int pointerOffset, bool fm, bool rhythmMode) {
+std::string Conversion::buildRegisterStream(int pointerOffset, bool fm, bool rhythmMode) {
   if (std::string failure = load(); !failure.empty()) return failure;
   OutputImage& image = ws_.image;
   image.putPointer(pointerOffset, image.address());
@@ -81,11 +81,11 @@ std::string Conversion::run(const std::string& imagePath) {
   }
   if (image.overflowed()) return refusal("出力イメージが 256 バンクを超えます");
 
-  if (std::string failure = registerStream(kPsgStreamPointer, false, false); !failure.empty()) {
+  if (std::string failure = buildRegisterStream(kPsgStreamPointer, false, false); !failure.empty()) {
     return failure;
   }
   const bool rhythmAfterPsg = interpreter.rhythmMode();
-  if (std::string failure = registerStream(kFmStreamPointer, true, rhythmAfterPsg);
+  if (std::string failure = buildRegisterStream(kFmStreamPointer, true, rhythmAfterPsg);
       !failure.empty()) {
     return failure;
   }
