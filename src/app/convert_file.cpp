@@ -8,7 +8,8 @@ namespace kvtram {
 
 namespace {
 
-// One conversion: the passes over the song, each from a fresh load.
+// One conversion: the song's files read and parsed once, then the passes over
+// it, each restarting the interpreter from the parsed song.
 class Conversion {
  public:
   Conversion(Workspace& ws, const std::string& kvPath, const ConversionOptions& options)
@@ -17,9 +18,10 @@ class Conversion {
   std::string run(const std::string& imagePath);
 
  private:
-  std::string load() {
+  // Every pass starts from the parsed song, as a fresh load would leave it.
+  void restart() {
     counter_ = 0;
-    return ws_.interpreter.load(path_);
+    ws_.interpreter.restart();
   }
   // The reason a pass had to stop, as the file's failure text.
   std::string refusal(const std::string& reason) const { return path_ + " : " + reason; }
@@ -35,7 +37,7 @@ class Conversion {
 };
 
 std::string Conversion::buildRegisterStream(int pointerOffset, bool fm, bool rhythmMode) {
-  if (std::string failure = load(); !failure.empty()) return failure;
+  restart();
   OutputImage& image = ws_.image;
   image.putPointer(pointerOffset, image.address());
   ws_.framer.start();
@@ -62,13 +64,14 @@ std::string Conversion::run(const std::string& imagePath) {
   OutputImage& image = ws_.image;
   interpreter.options = {options_.loopCount, options_.fmVolumeReduction, options_.psgVolumeReduction};
 
-  if (std::string failure = load(); !failure.empty()) return failure;
+  if (std::string failure = loadSong(path_, ws_.files, song); !failure.empty()) return failure;
+  restart();
   interpreter.setRhythmMode(false);
 
   if (std::string reason = scanLoops(song, ws_.samples); !reason.empty()) return refusal(reason);
   image.setUpHeader(song.title);
 
-  // Which sample variants the notes need; the song as the first load left it.
+  // Which sample variants the notes need.
   for (auto& marks : ws_.samples.variantUsage) marks.fill(false);
   playSong(interpreter, ws_.frame, counter_, [&](int, bool goesOn, const FrameOutput& out, int) {
     if (goesOn) markVariantUsage(out, options_.highQuality, ws_.samples);
@@ -94,7 +97,7 @@ std::string Conversion::run(const std::string& imagePath) {
   const std::array<int, 8> slots = channelSlots(channels, options_.useSccI);
   ws_.plan.clear();
   for (int c = 0; c < channels; ++c) {
-    if (std::string failure = load(); !failure.empty()) return failure;
+    restart();
     ChannelPlanner planner(ws_.plan, c, options_.highQuality);
     playSong(interpreter, ws_.frame, counter_,
              [&](int, bool goesOn, const FrameOutput& out, int counter) {
@@ -106,7 +109,7 @@ std::string Conversion::run(const std::string& imagePath) {
 
   bool internalError = false;
   for (int c = 0; c < channels; ++c) {
-    if (std::string failure = load(); !failure.empty()) return failure;
+    restart();
     image.putPointer(slots[static_cast<std::size_t>(c)], image.address());
     ChannelEmitter emitter(ws_.plan, c, song.waveCount, options_.highQuality);
     std::string channelFailure;

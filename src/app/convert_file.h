@@ -1,5 +1,6 @@
-// The conversion of one KV file into its TRAM image: the passes over the song
-// in their order, each from a fresh load, and the write of the image.
+// The conversion of one KV file into its TRAM image: the song's files read
+// once and parsed, the passes over the song in their order, each from the
+// song's start, and the write of the image.
 #pragma once
 
 #include <string>

@@ -1,5 +1,5 @@
 // Everything one conversion works in, allocated once with its fixed
-// capacities (about 60 MiB) and reused file after file: the song and its
+// capacities (about 60 MiB) and reused file after file: the song's files, the song and its
 // interpreter, the frame record, the sample bank state and resamplers, the
 // output image and the variant plan. One workspace per conversion thread;
 // nothing in it is shared, so workspaces run side by side.
@@ -24,6 +24,7 @@ class Workspace {
   Workspace(const Workspace&) = delete;
   Workspace& operator=(const Workspace&) = delete;
 
+  SongFiles files;
   KvSong song;
   SongInterpreter interpreter{song};
   FrameOutput frame;

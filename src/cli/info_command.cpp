@@ -34,7 +34,8 @@ std::string describe(Workspace& ws, const std::string& path, const InfoArgs& arg
   SongInterpreter& interpreter = ws.interpreter;
   KvSong& song = ws.song;
   interpreter.options.loopCount = args.loopCount;
-  if (std::string failure = interpreter.load(path); !failure.empty()) return failure;
+  if (std::string failure = loadSong(path, ws.files, song); !failure.empty()) return failure;
+  interpreter.restart();
   interpreter.setRhythmMode(false);
   if (std::string reason = scanLoops(song, ws.samples); !reason.empty()) return path + " : " + reason;
 

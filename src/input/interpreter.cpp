@@ -47,8 +47,8 @@ FmNote fmNoteTable(int index) {
   return {kFmNoteLow[index & 0xFF], high};
 }
 
-std::string SongInterpreter::load(const std::string& path) {
-  ++loads_;
+void SongInterpreter::restart() {
+  ++restarts_;
   position_ = 0;
   queueHead_ = 0;
   queueCount_ = 0;
@@ -61,11 +61,9 @@ std::string SongInterpreter::load(const std::string& path) {
   frameBytes_ = 0;
   playBytes_ = 0;
   failure_.clear();
-  std::string result = song_.load(path);
   pcmChannelMask_ = song_.pcmChannelMask;
   mixChannelMask_ = song_.mixChannelMask;
   position_ = song_.loopBase;
-  return result;
 }
 
 void SongInterpreter::fail(const char* reason) {
@@ -75,11 +73,11 @@ void SongInterpreter::fail(const char* reason) {
 std::uint8_t SongInterpreter::streamByte() {
   if (++frameBytes_ > kMaxBytesPerFrame) fail(kEndlessFrame);
   if (++playBytes_ > kMaxBytesPerPlay) fail(kEndlessSong);
-  if (position_ >= song_.music.readable()) {
+  if (position_ >= song_.music.readable) {
     fail(kPastEnd);
     return 0;
   }
-  return song_.music.data()[position_++];
+  return song_.music.data[position_++];
 }
 
 std::uint8_t SongInterpreter::readCommandByte() {

@@ -37,11 +37,13 @@ class SongInterpreter {
   static constexpr int kQueueBytes = 4096;
   static constexpr int kRowChannels = 8;
 
-  explicit SongInterpreter(KvSong& song) : song_(song) {}
+  explicit SongInterpreter(const KvSong& song) : song_(song) {}
 
-  // Loads the song (see KvSong::load) and puts the playback state back to its
-  // start values. Rhythm mode is the one state a load leaves as it was.
-  std::string load(const std::string& path);
+  // Puts the playback state back to its start values for the parsed song, as
+  // a fresh load of the song would: the stream at its start, the queue empty,
+  // the channel masks as the file gives them. Rhythm mode is the one state a
+  // restart leaves as it was. The song itself is only read, never changed.
+  void restart();
 
   // Plays `count` frames into `out` (which the caller clears before each
   // frame). Adds 1 to `frameCounter` after every frame the song does not end
@@ -59,7 +61,8 @@ class SongInterpreter {
 
   const ChannelState& channel(int ch) const { return channels_[static_cast<std::size_t>(ch)]; }
   int pcmChannelMask() const { return pcmChannelMask_; }
-  int loads() const { return loads_; }
+  // How often the song was restarted (one per pass over it).
+  int restarts() const { return restarts_; }
 
   PlaybackOptions options;
 
@@ -83,7 +86,7 @@ class SongInterpreter {
   void rowWrite(int ch, int low, int high);
   void fm(int reg, std::uint8_t raw);
 
-  KvSong& song_;
+  const KvSong& song_;
   FrameOutput* out_ = nullptr;
 
   std::size_t position_ = 0;
@@ -105,7 +108,7 @@ class SongInterpreter {
   long frameBytes_ = 0;
   long playBytes_ = 0;
   std::string failure_;
-  int loads_ = 0;
+  int restarts_ = 0;
 };
 
 // Row mode's note table: note index to (F-number bits 0-7, block x 2 + F-number

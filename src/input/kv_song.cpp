@@ -9,11 +9,6 @@ namespace kvtram {
 
 namespace {
 
-struct PatchEntry {
-  int address;
-  std::uint8_t d1, d2;
-};
-
 bool isWaveSetTag(const std::uint8_t tag[4]) {
   static const char* const kTags[] = {"SCC ", "scc ", "Sine", "sine"};
   for (const char* t : kTags) {
@@ -45,20 +40,44 @@ void KvSong::reset() {
   sampleCount = 0;
   waveCount = 0;
   macroCount = 0;
+  music = {};
   loopBase = 0;
+  patchCount_ = 0;
+  macroByteCount_ = 0;
+  macroBytesAt_ = 0;
+  headerPastEnd_ = false;
+  hasWaveSet_ = false;
+  totalBlocks_ = 0;
 }
 
 std::string sampleFilePath(const std::string& musicPath, const std::string& name) {
   return resolveNameIgnoringCase(folderOf(musicPath), name + ".kvp");
 }
 
-std::string KvSong::load(const std::string& path) {
-  reset();
-  std::string failure = music.read(path);
-  if (!failure.empty()) return failure;
-  auto refuse = [&path](const std::string& reason) { return path + " : " + reason; };
+std::string loadSong(const std::string& path, SongFiles& files, KvSong& song) {
+  if (std::string failure = files.music.read(path); !failure.empty()) return failure;
+  if (std::string reason = song.parseMusic(files.music.bytes()); !reason.empty()) {
+    return path + " : " + reason;
+  }
+  if (song.sampleCount == 0) {
+    files.samples.clear();
+    return song.parseSamples(files.samples.bytes());
+  }
+  song.samplePath = sampleFilePath(path, song.sampleName);
+  if (std::string failure = files.samples.read(song.samplePath); !failure.empty()) return failure;
+  if (std::string reason = song.parseSamples(files.samples.bytes()); !reason.empty()) {
+    return path + " : " + reason;
+  }
+  return {};
+}
 
-  ByteReader in(music.data(), music.readable());
+std::string KvSong::parse(const LoadedBytes& musicBytes, const LoadedBytes& sampleBytes) {
+  if (std::string reason = parseMusic(musicBytes); !reason.empty()) return reason;
+  return parseSamples(sampleBytes);
+}
+
+void KvSong::decodeHeader() {
+  ByteReader in(music);
   std::uint8_t first = in.u8();
   formatVersion = first >> 4;
   pcmChannelCount = first & 0x0F;
@@ -94,20 +113,19 @@ std::string KvSong::load(const std::string& path) {
   for (int i = 0; i < sampleCount; ++i) {
     SampleEntry& entry = samples[static_cast<std::size_t>(i)];
     entry.blocks = in.u16();
+    totalBlocks_ += static_cast<std::size_t>(entry.blocks);
     if (formatVersion >= 1) in.u8();
     in.u8();  // attribute byte
     std::uint8_t tag[4];
     for (std::uint8_t& b : tag) b = in.u8();
     if (i == 0) std::copy(tag, tag + 4, tag0.begin());
   }
-  bool hasWaveSet = sampleCount > 0 && isWaveSetTag(tag0.data());
+  hasWaveSet_ = sampleCount > 0 && isWaveSetTag(tag0.data());
 
-  std::array<PatchEntry, 256> patches{};
-  int patchCount = 0;
   if (formatVersion >= 3) {
-    patchCount = in.u8();
-    for (int i = 0; i < patchCount; ++i) {
-      PatchEntry& p = patches[static_cast<std::size_t>(i)];
+    patchCount_ = in.u8();
+    for (int i = 0; i < patchCount_; ++i) {
+      PatchEntry& p = patches_[static_cast<std::size_t>(i)];
       p.address = in.u16();
       p.d1 = in.u8();
       p.d2 = in.u8();
@@ -117,67 +135,75 @@ std::string KvSong::load(const std::string& path) {
 
   macroLength.fill(0);
   macroOffset.fill(0);
-  macroBytes.fill(0);
   if (formatVersion >= 2) {
     macroCount = in.u8();
-    std::size_t total = 0;
     for (int i = 0; i < macroCount; ++i) {
       macroLength[static_cast<std::size_t>(i)] = in.u8();
       macroOffset[static_cast<std::size_t>(i)] = in.u16() - 0x6300;
-      total += static_cast<std::size_t>(macroLength[static_cast<std::size_t>(i)]);
+      macroByteCount_ += static_cast<std::size_t>(macroLength[static_cast<std::size_t>(i)]);
     }
-    if (total > kMacroByteCapacity) {
-      return refuse("マクロデータが " + std::to_string(kMacroByteCapacity) + " バイトを超えます (" +
-                    std::to_string(total) + " バイト)");
-    }
-    for (std::size_t i = 0; i < total; ++i) macroBytes[i] = in.u8();
-    for (int i = 0; i < macroCount; ++i) {
-      int length = macroLength[static_cast<std::size_t>(i)];
-      int offset = macroOffset[static_cast<std::size_t>(i)];
-      if (length > 0 && (offset < 0 || static_cast<std::size_t>(offset + length) > total)) {
-        return refuse("マクロ " + std::to_string(i) + " のデータがマクロ領域の外にあります");
-      }
-    }
+    // The macro bytes are copied only once their count is known to fit.
+    macroBytesAt_ = in.position();
+    in.skip(macroByteCount_);
   }
-  if (in.failed()) return refuse("ヘッダーがファイルの終わりを越えています");
+  headerPastEnd_ = in.failed();
   loopBase = in.position();
+}
 
-  // The limits of the tables, checked before anything is copied.
+std::string KvSong::validate() const {
+  if (macroByteCount_ > kMacroByteCapacity) {
+    return "マクロデータが " + std::to_string(kMacroByteCapacity) + " バイトを超えます (" +
+           std::to_string(macroByteCount_) + " バイト)";
+  }
+  for (int i = 0; i < macroCount; ++i) {
+    int length = macroLength[static_cast<std::size_t>(i)];
+    int offset = macroOffset[static_cast<std::size_t>(i)];
+    if (length > 0 && (offset < 0 || static_cast<std::size_t>(offset + length) > macroByteCount_)) {
+      return "マクロ " + std::to_string(i) + " のデータがマクロ領域の外にあります";
+    }
+  }
+  if (headerPastEnd_) return "ヘッダーがファイルの終わりを越えています";
   if (pcmChannelCount > kMaxPcmChannels) {
-    return refuse("PCM チャンネル数が多すぎます (" + std::to_string(pcmChannelCount) + ")");
+    return "PCM チャンネル数が多すぎます (" + std::to_string(pcmChannelCount) + ")";
   }
-  if (hasWaveSet && samples[0].blocks > kMaxWaves) {
-    return refuse("波形の数が多すぎます (" + std::to_string(samples[0].blocks) + ")");
+  if (hasWaveSet_ && samples[0].blocks > kMaxWaves) {
+    return "波形の数が多すぎます (" + std::to_string(samples[0].blocks) + ")";
   }
-  std::size_t totalBlocks = 0;
-  for (int i = 0; i < sampleCount; ++i) totalBlocks += static_cast<std::size_t>(samples[static_cast<std::size_t>(i)].blocks);
-  std::size_t indexBytes = 2 * totalBlocks + 4 * static_cast<std::size_t>(sampleCount);
+  std::size_t indexBytes = 2 * totalBlocks_ + 4 * static_cast<std::size_t>(sampleCount);
   if (indexBytes > kBlockIndexBytes) {
-    return refuse("ブロック表が " + std::to_string(kBlockIndexBytes) + " バイトを超えます (" +
-                  std::to_string(indexBytes) + " バイト)");
+    return "ブロック表が " + std::to_string(kBlockIndexBytes) + " バイトを超えます (" +
+           std::to_string(indexBytes) + " バイト)";
   }
   // Each sample owns its copy and as many blocks again plus 8 behind it.
-  std::size_t storeBlocks = 8 * static_cast<std::size_t>(sampleCount) + 2 * totalBlocks;
+  std::size_t storeBlocks = 8 * static_cast<std::size_t>(sampleCount) + 2 * totalBlocks_;
   if (storeBlocks > static_cast<std::size_t>(kStoreBlocks)) {
-    return refuse("サンプルがサンプル領域に収まりません (" + std::to_string(storeBlocks) + " / " +
-                  std::to_string(kStoreBlocks) + " ブロック)");
+    return "サンプルがサンプル領域に収まりません (" + std::to_string(storeBlocks) + " / " +
+           std::to_string(kStoreBlocks) + " ブロック)";
   }
-  for (int i = 0; i < patchCount; ++i) {
-    int address = patches[static_cast<std::size_t>(i)].address;
+  for (int i = 0; i < patchCount_; ++i) {
+    int address = patches_[static_cast<std::size_t>(i)].address;
     if (address < 0x3000 || address > 0x3FFD) {
-      return refuse("パッチのアドレスが範囲外です (" + hex(address) + ")");
+      return "パッチのアドレスが範囲外です (" + hex(address) + ")";
     }
   }
+  return {};
+}
 
-  if (sampleCount == 0) {
-    sampleFile.clear();
-  } else {
-    samplePath = sampleFilePath(path, sampleName);
-    failure = sampleFile.read(samplePath);
-    if (!failure.empty()) return failure;
-    if (totalBlocks * kBlockBytes > sampleFile.readable()) {
-      return refuse("サンプルデータがサンプルファイルの終わりを 1 MiB 以上越えています");
-    }
+std::string KvSong::parseMusic(const LoadedBytes& musicBytes) {
+  reset();
+  music = musicBytes;
+  decodeHeader();
+  if (std::string reason = validate(); !reason.empty()) return reason;
+  macroBytes.fill(0);
+  if (macroByteCount_ > 0) {
+    std::memcpy(macroBytes.data(), music.data + macroBytesAt_, macroByteCount_);
+  }
+  return {};
+}
+
+std::string KvSong::parseSamples(const LoadedBytes& sampleFile) {
+  if (sampleCount > 0 && totalBlocks_ * kBlockBytes > sampleFile.readable) {
+    return "サンプルデータがサンプルファイルの終わりを 1 MiB 以上越えています";
   }
 
   // Copies, block index table and wave set. Stale bytes of an earlier song
@@ -188,11 +214,11 @@ std::string KvSong::load(const std::string& path) {
   std::size_t t = 0;  // running position in the block index table
   for (int i = 0; i < sampleCount; ++i) {
     SampleEntry& entry = samples[static_cast<std::size_t>(i)];
-    if (i == 0 && hasWaveSet) {
+    if (i == 0 && hasWaveSet_) {
       waveCount = entry.blocks;
       for (int w = 0; w < waveCount; ++w) {
         for (int j = 0; j < kWaveBytes; ++j) {
-          std::uint8_t b = sampleFile.data()[static_cast<std::size_t>(w) * kBlockBytes + 8 * static_cast<std::size_t>(j)];
+          std::uint8_t b = sampleFile.data[static_cast<std::size_t>(w) * kBlockBytes + 8 * static_cast<std::size_t>(j)];
           waveSet[static_cast<std::size_t>(w * kWaveBytes + j)] = static_cast<std::int8_t>(static_cast<std::uint8_t>(b - 128));
         }
       }
@@ -204,7 +230,7 @@ std::string KvSong::load(const std::string& path) {
     std::size_t length = static_cast<std::size_t>(entry.blocks) * kBlockBytes;
     if (length > 0) {
       std::memcpy(store.data() + static_cast<std::size_t>(entry.storeSlot) * kBlockBytes,
-                  sampleFile.data() + r * kBlockBytes, length);
+                  sampleFile.data + r * kBlockBytes, length);
     }
     for (int k = 0; k < entry.blocks; ++k) {
       std::size_t block = r + static_cast<std::size_t>(k);
@@ -214,8 +240,8 @@ std::string KvSong::load(const std::string& path) {
     for (int k = 0; k < 4; ++k) blockIndexTable[t++] = 0xFF;
     r += static_cast<std::size_t>(entry.blocks);
   }
-  for (int i = 0; i < patchCount; ++i) {
-    const PatchEntry& p = patches[static_cast<std::size_t>(i)];
+  for (int i = 0; i < patchCount_; ++i) {
+    const PatchEntry& p = patches_[static_cast<std::size_t>(i)];
     std::size_t at = static_cast<std::size_t>(p.address - 0x3000);
     blockIndexTable[at] = 0xFE;
     blockIndexTable[at + 1] = p.d1;

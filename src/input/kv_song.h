@@ -1,4 +1,4 @@
-// A KV song as loaded: the music file (header, sample directory, patch list,
+// A KV song as parsed from the bytes of its files: the music file (header, sample directory, patch list,
 // macro table, music stream) and its companion sample file (".kvp"), with the
 // samples copied into the sample store, the block index table built and the
 // wave set extracted.
@@ -40,16 +40,29 @@ struct SampleEntry {
   int storeSlot = 0;     // first store block of the sample's copy
 };
 
+struct PatchEntry {
+  int address = 0;
+  std::uint8_t d1 = 0, d2 = 0;
+};
+
 class KvSong {
  public:
   KvSong();
   KvSong(const KvSong&) = delete;
   KvSong& operator=(const KvSong&) = delete;
 
-  // Reads and decodes the music file at `path` and its sample file. Returns ""
-  // or the failure text: a read failure of either file as the file services
-  // word it, or path + " : " + the reason a file is beyond the tables.
-  std::string load(const std::string& path);
+  // A song from the bytes of its two files, read beforehand (see loadSong):
+  // parseMusic, then parseSamples when the song has samples. Returns "" or the
+  // reason (without a path) the file is refused.
+  std::string parse(const LoadedBytes& music, const LoadedBytes& samples);
+
+  // Decodes the music file's header and tables and checks them against the
+  // tables' limits (validate) before anything is copied. The song keeps a view
+  // of `music` (its stream), which must outlive it. Returns "" or the reason.
+  std::string parseMusic(const LoadedBytes& music);
+  // Copies the samples from the sample file's bytes into the store, builds the
+  // block index table and extracts the wave set. Returns "" or the reason.
+  std::string parseSamples(const LoadedBytes& samples);
 
   // Header fields.
   int formatVersion = 0;
@@ -75,13 +88,35 @@ class KvSong {
   std::array<std::uint8_t, kMacroByteCapacity> macroBytes{};
 
   // The music file's bytes, followed by the zero tail, and where the stream starts.
-  FileBuffer music;
+  LoadedBytes music;
   std::size_t loopBase = 0;
-  FileBuffer sampleFile;
 
  private:
   void reset();
+  void decodeHeader();
+  std::string validate() const;
+
+  // What the header decoding leaves for the validation and the copies.
+  std::array<PatchEntry, 256> patches_{};
+  int patchCount_ = 0;
+  std::size_t macroByteCount_ = 0;
+  std::size_t macroBytesAt_ = 0;  // offset of the macro bytes in the music file
+  bool headerPastEnd_ = false;
+  bool hasWaveSet_ = false;
+  std::size_t totalBlocks_ = 0;
 };
+
+// The files of one song, each read once per conversion.
+struct SongFiles {
+  FileBuffer music;
+  FileBuffer samples;
+};
+
+// Reads the music file at `path` and, when the song has samples, its sample
+// file, each once, and parses them into `song`. Returns "" or the failure
+// text: a read failure of either file as the file services word it, or
+// path + " : " + the reason a file is refused.
+std::string loadSong(const std::string& path, SongFiles& files, KvSong& song);
 
 // The sample file of a music file: its folder + name + ".kvp", found ignoring
 // ASCII case when that exact name does not exist.

@@ -9,10 +9,20 @@
 
 namespace kvtram {
 
+// A loaded file as its readers see it: `length` bytes of data, followed by
+// zero bytes up to `readable`.
+struct LoadedBytes {
+  const std::uint8_t* data = nullptr;
+  std::size_t length = 0;
+  std::size_t readable = 0;
+};
+
 class ByteReader {
  public:
   ByteReader(const std::uint8_t* bytes, std::size_t readable, std::size_t position = 0)
       : bytes_(bytes), readable_(readable), position_(position) {}
+  explicit ByteReader(const LoadedBytes& file, std::size_t position = 0)
+      : ByteReader(file.data, file.readable, position) {}
 
   std::uint8_t u8() {
     if (position_ >= readable_) {

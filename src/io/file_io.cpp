@@ -48,7 +48,18 @@ bool equalIgnoringAsciiCase(const std::string& a, const char* b) {
 FileBuffer::FileBuffer(std::size_t maxFileBytes, std::size_t tailBytes)
     : bytes_(maxFileBytes + tailBytes, 0), tail_(tailBytes) {}
 
+bool FileBuffer::assign(std::span<const std::uint8_t> data) {
+  length_ = 0;
+  if (data.size() > capacity()) return false;
+  std::copy(data.begin(), data.end(), bytes_.begin());
+  length_ = data.size();
+  std::fill(bytes_.begin() + static_cast<std::ptrdiff_t>(length_),
+            bytes_.begin() + static_cast<std::ptrdiff_t>(length_ + tail_), std::uint8_t{0});
+  return true;
+}
+
 std::string FileBuffer::read(const std::string& path) {
+  ++reads_;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     // ENOENT also stands for a missing folder on the path; only a missing

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "io/byte_reader.h"
+
 namespace kvtram {
 
 // Readers of the KV formats run past the end of the data without bounds
@@ -36,8 +38,18 @@ class FileBuffer {
   // short read (the zero tail is written behind what was read even then).
   std::string read(const std::string& path);
 
+  // Holds `data` as if a file of these bytes had been read: the same data and
+  // zero tail, without the disk. Returns false (and holds nothing) when the
+  // bytes exceed the capacity.
+  bool assign(std::span<const std::uint8_t> data);
+
   // Forgets the data (the buffer itself stays allocated).
   void clear() { length_ = 0; }
+
+  // The bytes as the format's readers see them (valid until the next read).
+  LoadedBytes bytes() const { return {bytes_.data(), length_, length_ + tail_}; }
+  // How often read() went to the disk with this buffer.
+  int reads() const { return reads_; }
 
   const std::uint8_t* data() const { return bytes_.data(); }
   std::size_t length() const { return length_; }
@@ -49,6 +61,7 @@ class FileBuffer {
   std::vector<std::uint8_t> bytes_;
   std::size_t tail_;
   std::size_t length_ = 0;
+  int reads_ = 0;
 };
 
 // Writes `data` to `path`, replacing an existing file. The bytes go to a

@@ -96,9 +96,16 @@ std::string placeSamples(KvSong& song, const ConversionOptions& options, SampleB
                                  std::span<std::uint8_t>(buffer, kResampleCapacity))) {
             return sampleReason(s, "をリサンプルできませんでした");
           }
-        } else if (!linearResample(song.store, srcPos, srcLength, loopStart, ratio, length,
-                                   std::span<std::uint8_t>(buffer, kResampleCapacity))) {
-          return sampleReason(s, "をリサンプルできませんでした");
+        } else {
+          if (!linearResample(song.store, srcPos, srcLength, loopStart, ratio, length,
+                              std::span<std::uint8_t>(buffer, kResampleCapacity))) {
+            return sampleReason(s, "をリサンプルできませんでした");
+          }
+          // The tail written behind the sample is scratch: the reserve goes
+          // back to the zeros of the parsed song, so nothing that reads the
+          // store later sees anything a fresh parse would not give it.
+          std::fill_n(song.store.begin() + static_cast<std::ptrdiff_t>(srcPos + srcLength),
+                      kLinearTailBytes, std::uint8_t{0});
         }
         for (std::size_t j = 0; j < length + 200; ++j) {
           if (image.address() % kBankBytes >= kBankTailOffset) {

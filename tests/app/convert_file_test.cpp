@@ -7,6 +7,7 @@
 #include "app/batch.h"
 #include "app/workspace.h"
 #include "support/kv_song_builder.h"
+#include "support/recorded_play.h"
 #include "support/temp_dir.h"
 
 namespace kvtram {
@@ -20,13 +21,17 @@ class ConvertFileTest : public ::testing::Test {
 
   Bytes convert(const KvSongBuilder& song, const std::string& name = "song") {
     std::string path = song.write(dir.path(), name);
-    loadsBefore = ws->interpreter.loads();
+    playsBefore = ws->interpreter.restarts();
+    musicReadsBefore = ws->files.music.reads();
+    sampleReadsBefore = ws->files.samples.reads();
     EXPECT_EQ(convertFile(*ws, path, dir.path() + "/" + name + ".trm", options), "");
-    loads = ws->interpreter.loads() - loadsBefore;
+    plays = ws->interpreter.restarts() - playsBefore;
+    musicReads = ws->files.music.reads() - musicReadsBefore;
+    sampleReads = ws->files.samples.reads() - sampleReadsBefore;
     return dir.read(name + ".trm");
   }
-  int loadsBefore = 0;
-  int loads = 0;
+  int playsBefore = 0, musicReadsBefore = 0, sampleReadsBefore = 0;
+  int plays = 0, musicReads = 0, sampleReads = 0;
 };
 
 Bytes slice(const Bytes& b, std::size_t from, std::size_t count) {
@@ -36,7 +41,10 @@ Bytes slice(const Bytes& b, std::size_t from, std::size_t count) {
 TEST_F(ConvertFileTest, SongWithoutSamplesIsHeaderBankZeroAndTwoStreams) {
   // Frame 1: PSG register 7 and FM register 0x33; frame 2 ends the song.
   Bytes image = convert(KvSongBuilder().title("ABC").stream({0x47, 0x38, 0x33, 0x2C, 0xFF, 0xFE}));
-  EXPECT_EQ(loads, 3);
+  // Three passes, each from the song's start; the music file read once.
+  EXPECT_EQ(plays, 3);
+  EXPECT_EQ(musicReads, 1);
+  EXPECT_EQ(sampleReads, 0);
   ASSERT_GT(image.size(), 16960u);
   EXPECT_EQ(slice(image, 0, 3), (Bytes{0x01, 0x00, 0x40}));
   EXPECT_EQ(slice(image, 139, 4), (Bytes{'T', 'R', 'A', 'M'}));
@@ -70,15 +78,47 @@ TEST_F(ConvertFileTest, RhythmModeShapesTheFmInitBlockAndTheHeader) {
   EXPECT_EQ(slice(image, fm + 25, 2), (Bytes{0xBE, 0x20})) << "25-byte block, then the frame's write";
 }
 
-TEST_F(ConvertFileTest, PcmChannelsLoadTheSongTwiceEach) {
+TEST_F(ConvertFileTest, PcmChannelsPlayTheSongTwiceEachFromOneRead) {
   KvSongBuilder song;
   song.pcmChannels(4).pcmMask(0x0F).sampleOfBlocks(1, [](std::size_t i) { return static_cast<std::uint8_t>(i); });
   song.stream({0xA0, 40, 0, 100, 0xFF, 0xA1, 40, 0, 200, 0xFF, 0xFF, 0xFE});
   Bytes image = convert(song);
-  EXPECT_EQ(loads, 11);
+  // Eleven passes from one read of each file.
+  EXPECT_EQ(plays, 11);
+  EXPECT_EQ(musicReads, 1);
+  EXPECT_EQ(sampleReads, 1);
   // Four channels, UseSccI off: slots 18, 24, 30, 36 hold pointers, 108.. stay zero.
   for (int slot : {18, 24, 30, 36}) EXPECT_EQ(image[static_cast<std::size_t>(slot)], 1) << slot;
   EXPECT_EQ(slice(image, 108, 21), Bytes(21, 0));
+}
+
+TEST_F(ConvertFileTest, PassesSeeTheSongAsAFreshParseGivesIt) {
+  // Three variants of a looping sample, resampled linearly: the resampler
+  // writes its tails behind the sample in the store. After the conversion
+  // the song must still be what a fresh parse gives, and a restart must play
+  // exactly what a fresh interpreter plays.
+  options.strictMid = options.strictMidHigh = options.strictHigh = false;
+  KvSongBuilder song;
+  song.version(3).pcmChannels(2).pcmMask(0x03)
+      .sampleOfBlocks(3, [](std::size_t i) { return static_cast<std::uint8_t>(i * 13 + 7); }).loop(0, 2)
+      .sampleOfBlocks(2, [](std::size_t i) { return static_cast<std::uint8_t>(200 - i); });
+  song.stream({0xA0, 40, 0, 100, 0xA1, 50, 1, 150, 0xFF, 0xC0, 200, 0x0E, 0x20, 0xFF, 0xFE});
+  convert(song);
+
+  auto files = std::make_unique<SongFiles>();
+  auto fresh = std::make_unique<KvSong>();
+  ASSERT_EQ(parseInMemory(song, *files, *fresh), "");
+  EXPECT_EQ(songDifference(ws->song, *fresh), "");
+
+  SongInterpreter freshInterpreter(*fresh);
+  freshInterpreter.options = ws->interpreter.options;
+  freshInterpreter.restart();
+  ws->interpreter.setRhythmMode(false);
+  ws->interpreter.restart();
+  RecordedPlay again = recordPlay(ws->interpreter);
+  RecordedPlay first = recordPlay(freshInterpreter);
+  EXPECT_TRUE(again.frames == first.frames);
+  EXPECT_EQ(again.frameCounter, first.frameCounter);
 }
 
 TEST_F(ConvertFileTest, InternalErrorWritesNothingButLaterFilesConvert) {

@@ -158,11 +158,12 @@ std::vector<FrameRecord> playRecorded(Workspace& ws, const std::string& path, co
                                       bool& finalRhythmMode) {
   SongInterpreter& interpreter = ws.interpreter;
   interpreter.options = {options.loopCount, options.fmVolumeReduction, options.psgVolumeReduction};
-  EXPECT_EQ(interpreter.load(path), "");
+  EXPECT_EQ(loadSong(path, ws.files, ws.song), "");
+  interpreter.restart();
   interpreter.setRhythmMode(false);
   int counter = 0;
   playSong(interpreter, ws.frame, counter, [](int, bool, const FrameOutput&, int) {});
-  EXPECT_EQ(interpreter.load(path), "");
+  interpreter.restart();
   counter = 0;
   std::vector<FrameRecord> frames;
   playSong(interpreter, ws.frame, counter, [&](int, bool, const FrameOutput& out, int) {

@@ -37,11 +37,15 @@ class Interpreter : public ::testing::Test {
   RecordedPlay play(const KvSongBuilder& b, PlaybackOptions options = {}, int maxFrames = 100000) {
     return recordSong(write(b), options, maxFrames);
   }
-  // Loads the song into the fixture's interpreter for tests that drive frames.
-  void load(const KvSongBuilder& b) { ASSERT_EQ(interpreter.load(write(b)), ""); }
+  // Parses the song from memory into the fixture's interpreter, for tests that drive frames.
+  void load(const KvSongBuilder& b) {
+    ASSERT_EQ(parseInMemory(b, *files, *song), "");
+    interpreter.restart();
+  }
 
   TempDir dir;
   int serial = 0;
+  std::unique_ptr<SongFiles> files = std::make_unique<SongFiles>();
   std::unique_ptr<KvSong> song = std::make_unique<KvSong>();
   SongInterpreter interpreter{*song};
   std::unique_ptr<FrameOutput> out = std::make_unique<FrameOutput>();

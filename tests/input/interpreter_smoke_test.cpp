@@ -1,19 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "input/interpreter.h"
 #include "input/song_player.h"
 #include "support/kv_song_builder.h"
-#include "support/temp_dir.h"
 
 namespace kvtram {
 namespace {
 
 TEST(InterpreterSmoke, PlaysPsgAndFmFrames) {
-  TempDir dir;
-  std::string path = KvSongBuilder().stream({0x47, 0x38, 0x33, 0x2C, 0xFF, 0xFF, 0xFE}).write(dir.path(), "s");
-  KvSong song;
-  SongInterpreter interp(song);
-  ASSERT_EQ(interp.load(path), "");
+  auto files = std::make_unique<SongFiles>();
+  auto song = std::make_unique<KvSong>();
+  ASSERT_EQ(parseInMemory(KvSongBuilder().stream({0x47, 0x38, 0x33, 0x2C, 0xFF, 0xFF, 0xFE}), *files, *song), "");
+  SongInterpreter interp(*song);
+  interp.restart();
   FrameOutput out;
   int counter = 0;
   std::vector<std::vector<std::uint8_t>> psg, fm;

@@ -44,12 +44,13 @@ class KvSongLoad : public ::testing::Test {
  protected:
   std::string load(const KvSongBuilder& builder, const std::string& name = "song") {
     path = builder.write(dir.path(), name);
-    return song->load(path);
+    return readSong(path);
   }
   std::string loadBytes(const Bytes& music, const std::string& name = "raw.kv") {
     path = dir.write(name, music);
-    return song->load(path);
+    return readSong(path);
   }
+  std::string readSong(const std::string& songPath) { return loadSong(songPath, *files, *song); }
   Bytes blockTable(std::size_t count) const {
     return Bytes(song->blockIndexTable.begin(), song->blockIndexTable.begin() + static_cast<std::ptrdiff_t>(count));
   }
@@ -68,6 +69,7 @@ class KvSongLoad : public ::testing::Test {
   }
 
   TempDir dir;
+  std::unique_ptr<SongFiles> files = std::make_unique<SongFiles>();
   std::unique_ptr<KvSong> song = std::make_unique<KvSong>();
   std::string path;
 };
@@ -218,7 +220,7 @@ TEST_F(KvSongLoad, SampleFileNameEndsAtItsFirstSpaceOrZero) {
     b.version(1).sampleFileName(c.field).sample(markedSample(3, 1)).stream({0xFE});
     std::string music = here.write("m.kv", b.musicBytes());
     here.write(c.file, b.sampleBytes());
-    ASSERT_EQ(song->load(music), "");
+    ASSERT_EQ(readSong(music), "");
     EXPECT_EQ(song->samplePath, here.path() + "/" + c.file);
     EXPECT_EQ(storeBlock(0), markedSample(3, 1));
   }
@@ -229,14 +231,14 @@ TEST_F(KvSongLoad, SampleFileIsFoundIgnoringCaseWhenTheExactNameIsMissing) {
   b.sampleFileName("Drums").sample(markedSample(5, 1)).stream({0xFE});
   std::string music = dir.write("m.kv", b.musicBytes());
   dir.write("DRUMS.KVP", b.sampleBytes());
-  ASSERT_EQ(song->load(music), "");
+  ASSERT_EQ(readSong(music), "");
   EXPECT_EQ(song->samplePath, dir.path() + "/DRUMS.KVP");
   EXPECT_EQ(storeBlock(0), markedSample(5, 1));
 
   // The exact name wins when it exists.
   Bytes other = markedSample(6, 1);
   dir.write("Drums.kvp", other);
-  ASSERT_EQ(song->load(music), "");
+  ASSERT_EQ(readSong(music), "");
   EXPECT_EQ(song->samplePath, dir.path() + "/Drums.kvp");
   EXPECT_EQ(storeBlock(0), other);
 }
@@ -245,9 +247,9 @@ TEST_F(KvSongLoad, MissingSampleFileIsReportedWithItsPath) {
   KvSongBuilder b;
   b.sampleFileName("gone").sample(markedSample(0, 1)).stream({0xFE});
   std::string music = dir.write("m.kv", b.musicBytes());
-  EXPECT_EQ(song->load(music), dir.path() + "/gone.kvp : ファイルが見つかりません");
+  EXPECT_EQ(readSong(music), dir.path() + "/gone.kvp : ファイルが見つかりません");
   std::string missing = dir.path() + "/none.kv";
-  EXPECT_EQ(song->load(missing), missing + " : ファイルが見つかりません");
+  EXPECT_EQ(readSong(missing), missing + " : ファイルが見つかりません");
 }
 
 TEST_F(KvSongLoad, WaveSetTagCountsOnlyOnSampleZero) {
@@ -345,7 +347,7 @@ TEST_F(KvSongLoad, SampleFileShorterThanItsDirectoryReadsZeros) {
   b.sample(markedSample(0, 1)).stream({0xFE});
   std::string music = dir.write("m.kv", KvSongBuilder().sample(markedSample(0, 3)).stream({0xFE}).musicBytes());
   dir.write("SAMPLES.kvp", b.sampleBytes());
-  ASSERT_EQ(song->load(music), "");
+  ASSERT_EQ(readSong(music), "");
   EXPECT_EQ(song->samples[0].blocks, 3);
   EXPECT_EQ(storeBlock(0), markedSample(0, 1));
   EXPECT_EQ(storeBlock(1), Bytes(256, 0));
@@ -501,7 +503,7 @@ TEST_F(KvSongLoad, TooManyWavesOrIndexedBlocksAreRefused) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::string music = writeWithLengths(dir, c.lengths, c.tag0);
-    std::string failure = song->load(music);
+    std::string failure = readSong(music);
     if (c.accepted) {
       EXPECT_EQ(failure, "");
       if (c.lengths[0] > 0) {
@@ -521,18 +523,36 @@ TEST_F(KvSongLoad, FilesAbove8MiBAreRefused) {
   // A music file of exactly 8 MiB (zeros: version 0, no samples) loads.
   std::string music = dir.write("big.kv", {});
   std::filesystem::resize_file(music, limit);
-  EXPECT_EQ(song->load(music), "");
+  EXPECT_EQ(readSong(music), "");
   std::filesystem::resize_file(music, limit + 1);
-  expectRefused(song->load(music), music);
+  expectRefused(readSong(music), music);
 
   KvSongBuilder b;
   b.sample(markedSample(0, 1)).stream({0xFE});
   std::string withSamples = b.write(dir.path(), "s");
   std::string samples = dir.path() + "/SAMPLES.kvp";
   std::filesystem::resize_file(samples, limit);
-  EXPECT_EQ(song->load(withSamples), "");
+  EXPECT_EQ(readSong(withSamples), "");
   std::filesystem::resize_file(samples, limit + 1);
-  expectRefused(song->load(withSamples), samples);
+  expectRefused(readSong(withSamples), samples);
+}
+
+TEST_F(KvSongLoad, ParsingFromMemoryGivesWhatReadingTheFilesGives) {
+  KvSongBuilder b;
+  b.version(4).pcmChannels(2).pcmMask(0x03).rowsInstrument(0x30).title("MEMORY")
+      .sample(markedSample(0, 2), "SCC ").sample(markedSample(1, 3)).loop(1, 2)
+      .macro({0x40, 0x01}).stream({0xE0, 0xFF, 0xFE});
+  ASSERT_EQ(load(b), "");
+  auto files2 = std::make_unique<SongFiles>();
+  auto fromMemory = std::make_unique<KvSong>();
+  ASSERT_EQ(parseInMemory(b, *files2, *fromMemory), "");
+  EXPECT_EQ(songDifference(*song, *fromMemory), "");
+  EXPECT_EQ(files2->music.reads(), 0);
+
+  // The refusals are the reasons alone; the path is the reader's to add.
+  KvSongBuilder tooMany;
+  tooMany.pcmChannels(9).stream({0xFE});
+  EXPECT_EQ(parseInMemory(tooMany, *files2, *fromMemory), "PCM チャンネル数が多すぎます (9)");
 }
 
 TEST_F(KvSongLoad, NothingOfAnEarlierSongRemains) {

@@ -17,6 +17,7 @@ std::uint8_t ramp(std::size_t i) { return static_cast<std::uint8_t>(i * 7 + 3); 
 class SampleBanksTest : public ::testing::Test {
  protected:
   TempDir dir;
+  std::unique_ptr<SongFiles> files = std::make_unique<SongFiles>();
   std::unique_ptr<KvSong> song = std::make_unique<KvSong>();
   std::unique_ptr<SampleBankState> state = std::make_unique<SampleBankState>();
   std::unique_ptr<SpectralResampler> spectral = std::make_unique<SpectralResampler>();
@@ -28,7 +29,7 @@ class SampleBanksTest : public ::testing::Test {
   }();
 
   void load(const KvSongBuilder& builder) {
-    ASSERT_EQ(song->load(builder.write(dir.path(), "s")), "");
+    ASSERT_EQ(loadSong(builder.write(dir.path(), "s"), *files, *song), "");
     ASSERT_EQ(scanLoops(*song, *state), "");
     for (auto& marks : state->variantUsage) marks.fill(false);
     image->setUpHeader("");

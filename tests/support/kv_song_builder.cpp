@@ -1,9 +1,49 @@
 #include "support/kv_song_builder.h"
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
+#include "input/kv_song.h"
+
 namespace kvtram {
+
+std::string parseInMemory(const KvSongBuilder& builder, SongFiles& files, KvSong& song) {
+  if (!files.music.assign(builder.musicBytes()) || !files.samples.assign(builder.sampleBytes())) {
+    return "too large";
+  }
+  return song.parse(files.music.bytes(), files.samples.bytes());
+}
+
+std::string songDifference(const KvSong& a, const KvSong& b) {
+  auto sameSamples = [&] {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(a.sampleCount); ++i) {
+      const SampleEntry& x = a.samples[i];
+      const SampleEntry& y = b.samples[i];
+      if (x.blocks != y.blocks || x.sampleBlocks != y.sampleBlocks || x.storeSlot != y.storeSlot) return false;
+    }
+    return true;
+  };
+  auto sameStream = [&] {
+    if (a.music.readable - a.loopBase != b.music.readable - b.loopBase) return false;
+    return std::equal(a.music.data + a.loopBase, a.music.data + a.music.readable, b.music.data + b.loopBase);
+  };
+  if (a.formatVersion != b.formatVersion || a.pcmChannelCount != b.pcmChannelCount ||
+      a.mixChannelMask != b.mixChannelMask || a.pcmChannelMask != b.pcmChannelMask ||
+      a.rowsInstrument != b.rowsInstrument || a.title != b.title || a.sampleCount != b.sampleCount) {
+    return "header";
+  }
+  if (!sameSamples()) return "sample directory";
+  if (a.store != b.store) return "sample store";
+  if (a.blockIndexTable != b.blockIndexTable) return "block index table";
+  if (a.waveCount != b.waveCount || a.waveSet != b.waveSet) return "wave set";
+  if (a.macroCount != b.macroCount || a.macroLength != b.macroLength || a.macroOffset != b.macroOffset ||
+      a.macroBytes != b.macroBytes) {
+    return "macros";
+  }
+  if (!sameStream()) return "music stream";
+  return {};
+}
 
 KvSongBuilder& KvSongBuilder::sample(const Bytes& data, const std::string& tag) {
   Bytes padded = data;

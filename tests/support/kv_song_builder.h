@@ -86,6 +86,17 @@ class KvSongBuilder {
   std::uint8_t filler_ = 0;
 };
 
+class KvSong;
+struct SongFiles;
+
+// Parses the builder's song from its bytes in memory, as loadSong does from
+// the files that write() makes (without a sample path); returns "" or the reason.
+std::string parseInMemory(const KvSongBuilder& builder, SongFiles& files, KvSong& song);
+
+// The first field in which two parsed songs differ for the passes that read
+// them (header fields, tables, store, wave set, macros, stream), "" if none.
+std::string songDifference(const KvSong& a, const KvSong& b);
+
 // Writes bytes to a file (a test or tool helper).
 void writeBytes(const std::string& path, const Bytes& bytes);
 

@@ -28,10 +28,12 @@ RecordedPlay recordPlay(SongInterpreter& interpreter, int maxFrames) {
 RecordedPlay recordSong(const std::string& path, const PlaybackOptions& options, int maxFrames) {
   // One song's storage serves every call (as one serves every file of a
   // batch); each call has an interpreter of its own, so rhythm mode starts off.
+  static const std::unique_ptr<SongFiles> files = std::make_unique<SongFiles>();
   static const std::unique_ptr<KvSong> song = std::make_unique<KvSong>();
   SongInterpreter interpreter(*song);
   interpreter.options = options;
-  std::string loaded = interpreter.load(path);
+  std::string loaded = loadSong(path, *files, *song);
+  interpreter.restart();
   if (!loaded.empty()) {
     RecordedPlay play;
     play.failure = loaded;
