@@ -17,7 +17,7 @@ namespace {
 
 // The largest file read: the header and 256 banks are all an image can hold
 // (a pointer's bank number is one byte).
-constexpr std::size_t kMaxDumpFileBytes = 576 + 256 * 16384;
+constexpr std::size_t kMaxDumpFileBytes = kImageBytes;
 
 std::string format(const char* pattern, long long a, long long b = 0, long long c = 0) {
   char text[96];
@@ -50,11 +50,12 @@ std::string textOf(const std::uint8_t* bytes, std::size_t length) {
 
 // Which sample and variant a sample selection addresses, when the table says.
 std::string entryName(const TrmImage& image, int entry) {
-  int base = 32 * image.waveCount;
+  int base = sampleEntryAddress(image.waveCount, 0, 1);
   int offset = entry - base;
-  if (offset < 0 || offset % 9 != 0) return " (no variant entry)";
-  std::string name = format(" (sample %lld variant %lld", offset / 27, offset % 27 / 9 + 1);
-  if (offset / 27 >= static_cast<int>(image.samples.size())) name += ", beyond the table";
+  if (offset < 0 || offset % kVariantEntryBytes != 0) return " (no variant entry)";
+  std::string name = format(" (sample %lld variant %lld", offset / kSampleEntryBytes,
+                            offset % kSampleEntryBytes / kVariantEntryBytes + 1);
+  if (offset / kSampleEntryBytes >= static_cast<int>(image.samples.size())) name += ", beyond the table";
   return name + ")";
 }
 
@@ -62,7 +63,7 @@ std::string describe(const TrmImage& image, const TrmCommand& c) {
   switch (c.kind) {
     case TrmCommandKind::Wait: return format("wait %lld", c.count);
     case TrmCommandKind::End: return "end";
-    case TrmCommandKind::NextBank: return format("next bank -> bank %lld", c.address / 16384 + 1);
+    case TrmCommandKind::NextBank: return format("next bank -> bank %lld", c.address / kBankBytes + 1);
     case TrmCommandKind::PsgWrite: return format("psg  reg %lld = 0x%02llX", c.reg, c.value);
     case TrmCommandKind::FmInit: return format("fm init: key off, attenuation 15 on %lld channels", c.count);
     case TrmCommandKind::FmWrite: return format("fm   reg 0x%02llX = 0x%02llX", c.reg, c.value);
@@ -104,9 +105,9 @@ void printBankZero(const TrmImage& image, std::ostream& out) {
   out << "  waves          " << image.waveCount << (image.waveCountGiven ? " (as given)" : " (from the pointer table)")
       << "\n";
   for (int w = 0; w < image.waveCount; ++w) {
-    out << format("    %3lld: ", w) << hexBytes(image.wave(w), 32) << "\n";
+    out << format("    %3lld: ", w) << hexBytes(image.wave(w), kWaveTableBytes) << "\n";
   }
-  out << "  sample pointer table at " << format("0x%04llX", 32 * image.waveCount) << ", " << image.samples.size()
+  out << "  sample pointer table at " << format("0x%04llX", sampleEntryAddress(image.waveCount, 0, 1)) << ", " << image.samples.size()
       << (image.samples.size() == 1 ? " sample" : " samples") << "\n";
   for (std::size_t s = 0; s < image.samples.size(); ++s) {
     for (int v = 0; v < 3; ++v) {
@@ -156,12 +157,11 @@ int runDump(const DumpArgs& args, std::ostream& out, std::ostream& err) {
   std::string failure =
       decodeTrm(std::span<const std::uint8_t>(buffer->data(), buffer->length()), *image, args.waveCount);
 
-  const bool hasHeader = image->file.size() >= 576 && std::string_view(
-      reinterpret_cast<const char*>(image->header.magic.data()), 4) == "TRAM";
+  const bool hasHeader = image->file.size() >= static_cast<std::size_t>(kHeaderBytes) && image->header.magic == kMagic;
   if (hasHeader) {
     out << args.file << " (" << image->file.size() << " bytes)\n";
     printHeader(*image, out);
-    if (image->file.size() >= 576 + 16384) {
+    if (image->file.size() >= static_cast<std::size_t>(kHeaderBytes + kBankBytes)) {
       printBankZero(*image, out);
       printStream(*image, image->psg, out);
       printStream(*image, image->fm, out);

@@ -1,10 +1,9 @@
-// The TRAM image: a 576-byte header followed by 16 KiB banks. Bank 0 holds the
-// wavetables and the sample pointer table; banks 1 on hold the resampled sample
-// variants and then the timed command streams. Positions in the banked area are
-// image addresses (file offset = address + 576); the target maps one bank at a
-// time at 0x4000-0x7FFF.
+// The TRAM image being built (its format: image_format.h): the header, bank 0
+// with the wavetables and the sample pointer table, then the resampled sample
+// variants and the timed command streams, written strictly in order.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -12,28 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "image/image_format.h"
+
 namespace kvtram {
-
-inline constexpr std::size_t kImageBytes = 16u * 1024 * 1024;
-inline constexpr int kHeaderBytes = 576;
-inline constexpr int kBankBytes = 16384;
-// A pointer's bank number is one byte: banks 0-255 are all the player can reach.
-inline constexpr int kMaxBanks = 256;
-inline constexpr int kFirstBankedAddress = 0x4000;
-
-// Header offsets.
-inline constexpr int kPsgStreamPointer = 0;
-inline constexpr int kFmStreamPointer = 48;
-inline constexpr int kRhythmModeOffset = 138;
-inline constexpr int kMagicOffset = 139;
-inline constexpr int kTitleOffset = 143;
-inline constexpr int kTitleFieldBytes = 64;
-inline constexpr int kConstantsOffset = 486;
-inline constexpr int kPlayerNameOffset = 489;
-
-// The 3-byte pointer to an image address: bank, low byte, bits 8-13 + 0x40
-// (the last two read as a word are the address in the 0x4000 window).
-std::array<std::uint8_t, 3> bankPointer(int address);
 
 class OutputImage {
  public:
@@ -76,7 +56,7 @@ class OutputImage {
 
   // The image as it is written to disk: offset 0 up to the write position.
   std::span<const std::uint8_t> bytes() const {
-    return {bytes_.data(), static_cast<std::size_t>(address_ + kHeaderBytes)};
+    return {bytes_.data(), std::min(static_cast<std::size_t>(address_ + kHeaderBytes), bytes_.size())};
   }
   std::uint8_t* data() { return bytes_.data(); }
 

@@ -6,15 +6,6 @@
 
 namespace kvtram {
 
-std::array<int, 8> channelSlots(int n, bool useSccI) {
-  if (!useSccI) {
-    if (n <= 4) return {18, 24, 30, 36, 108, 114, 120, 126};
-    return {108, 114, 120, 126, 18, 24, 30, 36};
-  }
-  if (n <= 5) return {18, 24, 30, 36, 42, 108, 114, 120};
-  return {108, 114, 120, 18, 24, 30, 36, 42};
-}
-
 int variantOfPitch(int pitch, bool highQuality) {
   if (pitch <= 128) return 1;
   if (pitch <= 186) return highQuality ? 2 : 3;
@@ -81,25 +72,25 @@ std::string ChannelEmitter::frame(OutputImage& image, const FrameOutput& out, bo
     if (note_.changes & kPcmNoteOn) variant_ = plan_.at(channel_, frameCounter);
     int entry = sampleEntryAddress(waveCount_, note_.sample, variant_ == 0 ? 1 : variant_);
     int index = pitchIndex(note_.pitch, variant_ == 0 ? 1 : variant_);
-    if (variant_ == 0 || index > 95) {
+    if (variant_ == 0 || index > kMaxPitchIndex) {
       stopped_ = true;
       return kInternalError;
     }
     int volume = 241 + note_.volume / 4;
     if (entry != lastEntry_) {
-      put(0x7B);
+      put(kSelectSampleCommand);
       put(entry % 256);
-      put(entry / 256 + 0x80);
+      put(entry / 256 + kBankZeroWindow);
       put(0x00);
       put(0x00);
       lastEntry_ = entry;
     }
     if (volume != lastVolume_) {
-      put(0x66);
+      put(kNoteVolumeCommand);
       put(volume & 0xFF);
       lastVolume_ = volume;
     }
-    if (!(note_.changes & kPcmNoteOn)) put(0x64);
+    if (!(note_.changes & kPcmNoteOn)) put(kNoteChangeCommand);
     put(index);
     putCount(wait_ - 1);
     wait_ = 1;
@@ -112,12 +103,12 @@ std::string ChannelEmitter::frame(OutputImage& image, const FrameOutput& out, bo
   }
   if (tonePending_) {
     if (toneWave_ != lastWave_) {
-      put(0x7A);
+      put(kWaveAddressCommand);
       put(toneWave_ % 256);
       put(toneWave_ / 256);
       lastWave_ = toneWave_;
     }
-    put(0xAD);
+    put(kToneCommand);
     put(tonePeriod_ % 256);
     put(((tonePeriod_ / 256) & 0x0F) * 16 + toneVolume_);
     putCount(wait_ - 1);

@@ -5,11 +5,9 @@
 // takes two passes: planning records the variant per run, emission writes the
 // stream.
 //
-// Stream commands: 0xAC opening wait; 0x7B lo hi+0x80 0 0 selects the sample
-// variant whose pointer entry is at bank-0 address hi:lo; 0x66 v note volume;
-// 0x64 marks a change of the sounding note; 0x00-0x5F pitch index + wait count
-// is a note; 0x7A lo hi sets the wave address of the tones; 0xAD period-low,
-// period-high x 16 + volume, wait count is a tone; 0x69 ends the stream.
+// Stream commands (image_format.h): an opening wait; sample selection, note
+// volume, note change, notes (pitch index + wait count), wave address, tones
+// (period, volume, wait count); the end command.
 #pragma once
 
 #include <array>
@@ -18,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "image/image_format.h"
 #include "image/output_image.h"
 #include "input/frame_output.h"
 
@@ -27,20 +26,12 @@ namespace kvtram {
 // that runs into the frame limit; the plan has room beyond that.
 inline constexpr int kPlanEntries = 72008;
 
-// The header offsets of the channel stream pointers, by channel.
-std::array<int, 8> channelSlots(int pcmChannelCount, bool useSccI);
-
 // The variant (1-3) that a pitch byte needs.
 int variantOfPitch(int pitch, bool highQuality);
 
 // The note's pitch index in its variant (95 stands for the variant's own pitch,
 // one step per semitone); may exceed 95 for a pitch the variant cannot play.
 int pitchIndex(int pitch, int variant);
-
-// Bank-0 address of the pointer entry of sample `sample`, variant `variant`.
-inline int sampleEntryAddress(int waveCount, int sample, int variant) {
-  return waveCount * 32 + sample * 27 + 9 * (variant - 1);
-}
 
 // Per channel and frame counter value: the variant of the note group whose
 // note-on is acted on there (0 = none).

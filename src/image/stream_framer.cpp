@@ -9,7 +9,7 @@ std::size_t encodeWaitCount(int count, std::uint8_t* out) {
     out[0] = static_cast<std::uint8_t>(count);
     return 1;
   }
-  out[0] = 0x00;
+  out[0] = kLongWaitMark;
   out[1] = static_cast<std::uint8_t>(count % 256);
   out[2] = static_cast<std::uint8_t>(count / 256);
   return 3;
@@ -58,10 +58,10 @@ std::size_t fmInitBlock(bool rhythmMode, std::uint8_t* out) {
   out[n++] = kFmInitCommand;
   int last = 8 - 3 * (rhythmMode ? 1 : 0);
   for (int u = 0; u <= last; ++u) {
-    out[n++] = static_cast<std::uint8_t>(0xD0 + u);
+    out[n++] = static_cast<std::uint8_t>(kFmKeyOffBase + u);
     out[n++] = 0x00;
-    out[n++] = static_cast<std::uint8_t>(0xE0 + u);
-    out[n++] = 0x0F;
+    out[n++] = static_cast<std::uint8_t>(kFmAttenuationBase + u);
+    out[n++] = kFmSilentAttenuation;
   }
   return n;
 }

@@ -10,19 +10,11 @@
 #include <cstdint>
 #include <string>
 
+#include "image/image_format.h"
 #include "image/output_image.h"
 #include "input/frame_output.h"
 
 namespace kvtram {
-
-inline constexpr std::uint8_t kWaitCommand = 0xAC;
-inline constexpr std::uint8_t kEndCommand = 0x69;
-inline constexpr std::uint8_t kNextBankCommand = 0x68;
-inline constexpr std::uint8_t kFmInitCommand = 0xAD;
-
-// The longest run of bytes one bank takes: offsets 0 to 16381, so that the
-// next-bank command still fits at 16382.
-inline constexpr std::size_t kMaxFramedBytes = 16382;
 
 // Appends a wait count (1-255 as one byte, larger as 0x00, low, high) and
 // returns the bytes written (1 or 3).

@@ -7,8 +7,8 @@ namespace kvtram {
 
 namespace {
 
-constexpr int kHeader = TrmImage::kImageHeaderBytes;
-constexpr int kBank = 16384;
+constexpr int kHeader = kHeaderBytes;
+constexpr int kBank = kBankBytes;
 constexpr int kBankZeroEnd = kHeader + kBank;  // file offset behind bank 0
 
 std::string hexAddress(int address) {
@@ -58,7 +58,7 @@ class StreamWalker {
 std::string StreamWalker::count(int address, int& value, int& length) const {
   if (!has(address, 1)) return truncated(address);
   int first = at(address);
-  if (first != 0) {
+  if (first != kLongWaitMark) {
     value = first;
     length = 1;
     return {};
@@ -78,7 +78,10 @@ std::string StreamWalker::fmInit(int address, TrmCommand& command) const {
     if (!has(address, 1 + 4 * channels)) return false;
     for (int u = 0; u < channels; ++u) {
       int p = address + 1 + 4 * u;
-      if (at(p) != 0xD0 + u || at(p + 1) != 0x00 || at(p + 2) != 0xE0 + u || at(p + 3) != 0x0F) return false;
+      if (at(p) != kFmKeyOffBase + u || at(p + 1) != 0x00 || at(p + 2) != kFmAttenuationBase + u ||
+          at(p + 3) != kFmSilentAttenuation) {
+        return false;
+      }
     }
     return true;
   };
@@ -116,7 +119,7 @@ std::string StreamWalker::walk() {
       c.length = fixed + length;
     };
 
-    if (op == 0x68) {
+    if (op == kNextBankCommand) {
       c.kind = TrmCommandKind::NextBank;
       c.length = 1;
       int next = (address / kBank + 1) * kBank;
@@ -128,7 +131,7 @@ std::string StreamWalker::walk() {
       address = next;
       continue;
     }
-    if (op == 0x69) {
+    if (op == kEndCommand) {
       c.kind = TrmCommandKind::End;
       c.length = 1;
       stream_.commands.push_back(c);
@@ -141,10 +144,10 @@ std::string StreamWalker::walk() {
     bool known = true;
     switch (stream_.kind) {
       case TrmStreamKind::Psg:
-        if (op == 0xAC) {
+        if (op == kWaitCommand) {
           c.kind = TrmCommandKind::Wait;
           withCount(1);
-        } else if (op == 0x8F) {
+        } else if (op == kPsgWriteCommand) {
           c.kind = TrmCommandKind::PsgWrite;
           operands(3);
           if (failure.empty()) {
@@ -158,15 +161,15 @@ std::string StreamWalker::walk() {
         break;
       case TrmStreamKind::Fm:
         if (first) {
-          if (op != 0xAD) return fault(address, "に FM 初期化ブロック (0xAD) がありません");
+          if (op != kFmInitCommand) return fault(address, "に FM 初期化ブロック (0xAD) がありません");
           failure = fmInit(address, c);
-        } else if (op == 0xAC) {
+        } else if (op == kWaitCommand) {
           c.kind = TrmCommandKind::Wait;
           withCount(1);
-        } else if (op >= 0xB0 && op <= 0xEF) {
+        } else if (op >= kFmWriteCommand && op <= kFmWriteCommand + 0x3F) {
           c.kind = TrmCommandKind::FmWrite;
           operands(2);
-          c.reg = op - 0xB0;
+          c.reg = op - kFmWriteCommand;
           if (failure.empty()) c.value = at(address + 1);
         } else {
           known = false;
@@ -174,35 +177,36 @@ std::string StreamWalker::walk() {
         break;
       case TrmStreamKind::PcmChannel:
         if (first) {
-          if (op != 0xAC) return fault(address, "に最初の待ち (0xAC) がありません");
+          if (op != kWaitCommand) return fault(address, "に最初の待ち (0xAC) がありません");
           c.kind = TrmCommandKind::Wait;
           withCount(1);
-        } else if (op <= 0x5F) {
+        } else if (op <= kMaxPitchIndex) {
           c.kind = TrmCommandKind::Note;
           c.reg = op;
           withCount(1);
-        } else if (op == 0x7B) {
+        } else if (op == kSelectSampleCommand) {
           c.kind = TrmCommandKind::SelectSample;
           operands(5);
           if (failure.empty()) {
             int hi = at(address + 2);
-            if (hi < 0x80 || hi > 0xBF || at(address + 3) != 0 || at(address + 4) != 0) {
+            if (hi < kBankZeroWindow || hi >= kBankZeroWindow + kBank / 256 || at(address + 3) != 0 ||
+                at(address + 4) != 0) {
               failure = fault(address, "のサンプル選択 (0x7B) のオペランドが不正です");
             }
-            c.pointer = at(address + 1) + 256 * (hi - 0x80);
+            c.pointer = at(address + 1) + 256 * (hi - kBankZeroWindow);
           }
-        } else if (op == 0x66) {
+        } else if (op == kNoteVolumeCommand) {
           c.kind = TrmCommandKind::NoteVolume;
           operands(2);
           if (failure.empty()) c.value = at(address + 1);
-        } else if (op == 0x64) {
+        } else if (op == kNoteChangeCommand) {
           c.kind = TrmCommandKind::NoteChange;
           c.length = 1;
-        } else if (op == 0x7A) {
+        } else if (op == kWaveAddressCommand) {
           c.kind = TrmCommandKind::WaveAddress;
           operands(3);
           if (failure.empty()) c.pointer = at(address + 1) + 256 * at(address + 2);
-        } else if (op == 0xAD) {
+        } else if (op == kToneCommand) {
           c.kind = TrmCommandKind::Tone;
           if (!has(address, 3)) return truncated(address);
           c.reg = at(address + 1) + 256 * (at(address + 2) >> 4);
@@ -233,11 +237,11 @@ std::vector<TrmSampleEntry> readTable(const std::vector<std::uint8_t>& file, int
   for (int s = 0; s < sampleCount; ++s) {
     for (int v = 0; v < 3; ++v) {
       TrmVariantPointers& p = table[static_cast<std::size_t>(s)].variants[static_cast<std::size_t>(v)];
-      p.entryAddress = base + 27 * s + 9 * v;
+      p.entryAddress = base + kSampleEntryBytes * s + kVariantEntryBytes * v;
       const std::uint8_t* bytes = file.data() + kHeader + p.entryAddress;
       p.start = decodeBankPointer(bytes);
-      p.end = decodeBankPointer(bytes + 3);
-      p.loop = decodeBankPointer(bytes + 6);
+      p.end = decodeBankPointer(bytes + kPointerBytes);
+      p.loop = decodeBankPointer(bytes + 2 * kPointerBytes);
     }
   }
   return table;
@@ -251,9 +255,11 @@ bool tableFits(const std::vector<TrmSampleEntry>& table, int base, int streamsSt
                const std::vector<int>& selections) {
   if (table.empty()) return false;
   const TrmPointer& first = table[0].variants[0].start;
-  if (!first.valid || first.address != 0x4000) return false;
-  auto banked = [&](const TrmPointer& p) { return p.valid && p.address >= 0x4000 && p.address <= streamsStart; };
-  int previous = 0x4000;
+  if (!first.valid || first.address != kFirstBankedAddress) return false;
+  auto banked = [&](const TrmPointer& p) {
+    return p.valid && p.address >= kFirstBankedAddress && p.address <= streamsStart;
+  };
+  int previous = kFirstBankedAddress;
   for (const TrmSampleEntry& entry : table) {
     for (const TrmVariantPointers& p : entry.variants) {
       if (!banked(p.start) || p.start.address < previous) return false;
@@ -266,7 +272,7 @@ bool tableFits(const std::vector<TrmSampleEntry>& table, int base, int streamsSt
   // does not check note sample numbers), but it always lies on the table's
   // 9-byte grid.
   for (int e : selections) {
-    if (e < base || (e - base) % 9 != 0) return false;
+    if (e < base || (e - base) % kVariantEntryBytes != 0) return false;
   }
   return true;
 }
@@ -283,10 +289,10 @@ std::string decodeBankZero(TrmImage& image, int givenWaveCount) {
   image.waveCountGiven = givenWaveCount >= 0;
   if (image.waveCountGiven) {
     // Read as told; the table reaches up to the last non-zero byte.
-    image.waveCount = std::min(givenWaveCount, kBank / 32);
-    int base = 32 * image.waveCount;
-    int count = last < base ? 0 : (last - base) / 27 + 1;
-    count = std::min(count, (kBank - base) / 27);
+    image.waveCount = std::min(givenWaveCount, kBank / kWaveTableBytes);
+    int base = kWaveTableBytes * image.waveCount;
+    int count = last < base ? 0 : (last - base) / kSampleEntryBytes + 1;
+    count = std::min(count, (kBank - base) / kSampleEntryBytes);
     image.samples = readTable(file, base, count);
     return {};
   }
@@ -300,14 +306,17 @@ std::string decodeBankZero(TrmImage& image, int givenWaveCount) {
     }
   }
   const int streamsStart = image.header.psg.valid ? image.header.psg.address : 0;
-  for (int w = 0; 32 * w + 20 <= last && w <= 512; ++w) {
-    const int base = 32 * w;
-    if (file[static_cast<std::size_t>(kHeader + base)] != 0x01) continue;
-    // The last sample's high variant ends the table; its start pointer's
-    // third byte (0x40 or more) is the last byte that cannot be zero.
-    const int count = (last - base - 20) / 27 + 1;
-    if (last - (base + 27 * (count - 1)) > 26) continue;  // non-zero bytes behind the table
-    if (base + 27 * count > kBank) continue;
+  // The last sample's high variant ends the table; its start pointer's third
+  // byte (0x40 or more) is the last byte that cannot be zero.
+  constexpr int kLastNonZero = 2 * kVariantEntryBytes + 2;
+  const std::uint8_t firstBank = bankPointer(kFirstBankedAddress)[0];
+  for (int w = 0; kWaveTableBytes * w + kLastNonZero <= last && w <= 512; ++w) {
+    const int base = kWaveTableBytes * w;
+    if (file[static_cast<std::size_t>(kHeader + base)] != firstBank) continue;
+    const int count = (last - base - kLastNonZero) / kSampleEntryBytes + 1;
+    // Non-zero bytes behind the table.
+    if (last - (base + kSampleEntryBytes * (count - 1)) > kSampleEntryBytes - 1) continue;
+    if (base + kSampleEntryBytes * count > kBank) continue;
     std::vector<TrmSampleEntry> table = readTable(file, base, count);
     if (tableFits(table, base, streamsStart, selections)) {
       image.waveCount = w;
@@ -322,10 +331,10 @@ std::string decodeBankZero(TrmImage& image, int givenWaveCount) {
 
 TrmPointer decodeBankPointer(const std::uint8_t* bytes) {
   TrmPointer p;
-  std::copy(bytes, bytes + 3, p.raw.begin());
+  std::copy(bytes, bytes + kPointerBytes, p.raw.begin());
   p.null = bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 0;
-  p.valid = !p.null && bytes[2] >= 0x40 && bytes[2] <= 0x7F;
-  if (p.valid) p.address = bytes[0] * kBank + (bytes[2] - 0x40) * 256 + bytes[1];
+  p.valid = !p.null && bytes[2] >= kPointerWindowBase && bytes[2] < kPointerWindowBase + kBank / 256;
+  if (p.valid) p.address = bytes[0] * kBank + (bytes[2] - kPointerWindowBase) * 256 + bytes[1];
   return p;
 }
 
@@ -366,27 +375,32 @@ std::string decodeTrm(std::span<const std::uint8_t> file, TrmImage& image, int w
            " バイト)";
   }
   TrmHeader& h = image.header;
-  std::copy(bytes.begin() + 139, bytes.begin() + 143, h.magic.begin());
-  if (!std::equal(h.magic.begin(), h.magic.end(), "TRAM")) {
+  std::copy(bytes.begin() + kMagicOffset, bytes.begin() + kMagicOffset + kMagic.size(), h.magic.begin());
+  if (h.magic != kMagic) {
     return "TRAM イメージではありません (オフセット 139 に TRAM がありません)";
   }
-  h.psg = decodeBankPointer(bytes.data() + 0);
-  h.fm = decodeBankPointer(bytes.data() + 48);
+  h.psg = decodeBankPointer(bytes.data() + kPsgStreamPointer);
+  h.fm = decodeBankPointer(bytes.data() + kFmStreamPointer);
   for (std::size_t i = 0; i < kChannelSlotOffsets.size(); ++i) {
     h.slots[i] = decodeBankPointer(bytes.data() + kChannelSlotOffsets[i]);
   }
-  h.rhythmMode = bytes[138];
-  std::copy(bytes.begin() + 143, bytes.begin() + 207, h.titleField.begin());
+  h.rhythmMode = bytes[kRhythmModeOffset];
+  std::copy(bytes.begin() + kTitleOffset, bytes.begin() + kTitleOffset + kTitleFieldBytes, h.titleField.begin());
   std::size_t titleEnd = static_cast<std::size_t>(
       std::find(h.titleField.begin(), h.titleField.end(), std::uint8_t{0}) - h.titleField.begin());
   while (titleEnd > 0 && h.titleField[titleEnd - 1] == ' ') --titleEnd;
   h.title.assign(h.titleField.begin(), h.titleField.begin() + static_cast<long>(titleEnd));
-  std::copy(bytes.begin() + 486, bytes.begin() + 489, h.constants.begin());
-  std::copy(bytes.begin() + 489, bytes.begin() + 503, h.playerName.begin());
+  std::copy(bytes.begin() + kConstantsOffset, bytes.begin() + kConstantsOffset + kHeaderConstants.size(), h.constants.begin());
+  std::copy(bytes.begin() + kPlayerNameOffset, bytes.begin() + kPlayerNameOffset + kPlayerName.size(), h.playerName.begin());
+  auto within = [](int offset, int from, std::size_t count) {
+    return offset >= from && offset < from + static_cast<int>(count);
+  };
   for (int offset = 0; offset < kHeader; ++offset) {
-    bool field = offset < 3 || offset == 138 || (offset >= 139 && offset < 207) || (offset >= 486 && offset < 503) ||
-                 (offset >= 48 && offset < 51);
-    for (int slot : kChannelSlotOffsets) field = field || (offset >= slot && offset < slot + 3);
+    bool field = within(offset, kPsgStreamPointer, kPointerBytes) || offset == kRhythmModeOffset ||
+                 within(offset, kMagicOffset, kMagic.size()) || within(offset, kTitleOffset, kTitleFieldBytes) ||
+                 within(offset, kConstantsOffset, kHeaderConstants.size()) || within(offset, kPlayerNameOffset, kPlayerName.size()) ||
+                 within(offset, kFmStreamPointer, kPointerBytes);
+    for (int slot : kChannelSlotOffsets) field = field || within(offset, slot, kPointerBytes);
     if (!field && bytes[static_cast<std::size_t>(offset)] != 0) ++h.strayBytes;
   }
   if (bytes.size() < static_cast<std::size_t>(kBankZeroEnd)) {
@@ -402,7 +416,7 @@ std::string decodeTrm(std::span<const std::uint8_t> file, TrmImage& image, int w
     if (failure.empty()) failure = f;
   };
   auto walk = [&](TrmStream& stream, const TrmPointer& pointer) {
-    if (!pointer.valid || pointer.address < 0x4000) {
+    if (!pointer.valid || pointer.address < kFirstBankedAddress) {
       keep(streamName(stream) + " : 開始ポインタ " + hexByte(pointer.raw[0]) + " " + hexByte(pointer.raw[1]) + " " +
            hexByte(pointer.raw[2]) + " が不正です");
       return;
@@ -412,10 +426,10 @@ std::string decodeTrm(std::span<const std::uint8_t> file, TrmImage& image, int w
     image.streamsEnd = std::max(image.streamsEnd, stream.end);
   };
   image.psg.kind = TrmStreamKind::Psg;
-  image.psg.headerOffset = 0;
+  image.psg.headerOffset = kPsgStreamPointer;
   walk(image.psg, h.psg);
   image.fm.kind = TrmStreamKind::Fm;
-  image.fm.headerOffset = 48;
+  image.fm.headerOffset = kFmStreamPointer;
   walk(image.fm, h.fm);
 
   // Channel streams follow one another behind the FM stream, channel 0 first,

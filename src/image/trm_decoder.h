@@ -33,6 +33,8 @@
 #include <string>
 #include <vector>
 
+#include "image/image_format.h"
+
 namespace kvtram {
 
 // A 3-byte bank pointer as it stands in the image.
@@ -93,19 +95,16 @@ struct TrmSampleEntry {
   std::array<TrmVariantPointers, 3> variants;  // variants 1, 2, 3
 };
 
-// Header offsets of the nine PCM channel stream slots.
-inline constexpr std::array<int, 9> kChannelSlotOffsets = {18, 24, 30, 36, 42, 108, 114, 120, 126};
-
 struct TrmHeader {
   TrmPointer psg;
   TrmPointer fm;
-  std::array<TrmPointer, 9> slots;  // by kChannelSlotOffsets
+  std::array<TrmPointer, kChannelSlotOffsets.size()> slots;  // by kChannelSlotOffsets
   int rhythmMode = 0;
   std::array<std::uint8_t, 4> magic{};
-  std::array<std::uint8_t, 64> titleField{};
+  std::array<std::uint8_t, kTitleFieldBytes> titleField{};
   std::string title;  // the title field up to its first zero byte, less trailing spaces
-  std::array<std::uint8_t, 3> constants{};
-  std::array<std::uint8_t, 14> playerName{};
+  std::array<std::uint8_t, kHeaderConstants.size()> constants{};
+  std::array<std::uint8_t, kPlayerName.size()> playerName{};
   int strayBytes = 0;  // non-zero bytes where the header has no field
 };
 
@@ -122,13 +121,12 @@ struct TrmImage {
 
   // The bytes of a command.
   std::span<const std::uint8_t> bytesOf(const TrmCommand& command) const {
-    return {file.data() + kImageHeaderBytes + command.address, static_cast<std::size_t>(command.length)};
+    return {file.data() + kHeaderBytes + command.address, static_cast<std::size_t>(command.length)};
   }
   // Wave w's 32 signed bytes.
   std::span<const std::uint8_t> wave(int w) const {
-    return {file.data() + kImageHeaderBytes + 32 * w, 32};
+    return {file.data() + kHeaderBytes + kWaveTableBytes * w, kWaveTableBytes};
   }
-  static constexpr int kImageHeaderBytes = 576;
 };
 
 // Never more commands than this in all streams together: an image has at

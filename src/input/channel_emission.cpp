@@ -15,7 +15,7 @@ bool emitFmRegister(FrameOutput& out, int reg, std::uint8_t raw, bool& rhythmMod
     int low = std::min(15, (raw & 0x0F) + fmVolumeReduction);
     value = reg == 0x36 ? low : high * 16 + low;
   }
-  bool ok = out.appendFm(static_cast<std::uint8_t>(0xB0 + reg), static_cast<std::uint8_t>(value));
+  bool ok = out.appendFm(static_cast<std::uint8_t>(kFmWriteCommand + reg), static_cast<std::uint8_t>(value));
   // The mode switches after the write, so only later writes see it.
   if (reg == 0x0E) rhythmMode = (raw & 0x20) != 0;
   return ok;

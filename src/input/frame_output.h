@@ -16,6 +16,11 @@ inline constexpr int kNoteChannels = 8;
 // refused rather than grown into.
 inline constexpr std::size_t kFrameCommandCapacity = 16384;
 
+// The image's register write commands, made here frame by frame: PSG
+// kPsgWriteCommand, register, value; FM kFmWriteCommand + register, value.
+inline constexpr std::uint8_t kPsgWriteCommand = 0x8F;
+inline constexpr std::uint8_t kFmWriteCommand = 0xB0;
+
 // Change bits of a PCM note event.
 inline constexpr std::uint8_t kPcmNoteOn = 0x01;
 inline constexpr std::uint8_t kPcmVolumeChange = 0x02;
@@ -65,7 +70,7 @@ struct FrameOutput {
   }
   bool appendPsg(std::uint8_t reg, std::uint8_t value) {
     if (psgCommandLength + 3 > psgCommands.size()) return false;
-    psgCommands[psgCommandLength++] = 0x8F;
+    psgCommands[psgCommandLength++] = kPsgWriteCommand;
     psgCommands[psgCommandLength++] = reg;
     psgCommands[psgCommandLength++] = value;
     return true;

@@ -255,7 +255,7 @@ SongInterpreter::Flow SongInterpreter::execute(std::uint8_t code) {
     pcmEvent(ch, kPcmNoteOn);
   } else if (code == 0xA8) {
     for (int i = 0; i < 8; ++i) {
-      if (!out_->appendFm(static_cast<std::uint8_t>(0xB0 + i), readCommandByte())) fail(kFrameTooBig);
+      if (!out_->appendFm(static_cast<std::uint8_t>(kFmWriteCommand + i), readCommandByte())) fail(kFrameTooBig);
     }
   } else if (code == 0xA9) {
     pcmChannelMask_ = readCommandByte();

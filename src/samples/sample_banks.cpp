@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "image/image_format.h"
 #include "image/pcm_streams.h"
 #include "samples/linear_resampler.h"
 #include "samples/sample_variants.h"
@@ -50,8 +51,8 @@ void markVariantUsage(const FrameOutput& out, bool highQuality, SampleBankState&
 
 std::string placeSamples(KvSong& song, const ConversionOptions& options, SampleBankState& state,
                          SpectralResampler& spectral, OutputImage& image) {
-  const int tableStart = song.waveCount * 32;
-  if (tableStart + 27 * song.sampleCount > kBankBytes) {
+  const int tableStart = sampleEntryAddress(song.waveCount, 0, 1);
+  if (tableStart + kSampleEntryBytes * song.sampleCount > kBankBytes) {
     return "サンプルポインタ表がバンク 0 に収まりません";
   }
   const bool spectralFor[3] = {options.strictMid, options.strictMidHigh, options.strictHigh};
@@ -69,7 +70,7 @@ std::string placeSamples(KvSong& song, const ConversionOptions& options, SampleB
       if (image.address() % kBankBytes >= kBankTailOffset) image.zeroFillToBankEnd();
       const int start = image.address();
       image.putPointer(table, start);
-      table += 3;
+      table += kPointerBytes;
 
       const bool used = state.variantUsage[static_cast<std::size_t>(s)][static_cast<std::size_t>(v - 1)];
       std::size_t srcLength = used ? static_cast<std::size_t>(entry.sampleBlocks) * kBlockBytes : 0;
@@ -122,10 +123,10 @@ std::string placeSamples(KvSong& song, const ConversionOptions& options, SampleB
         }
       }
       image.putPointer(table, end);
-      table += 3;
+      table += kPointerBytes;
       if (loopOffset != 0) image.putPointer(table, loopAddress);
       else image.putZeroPointer(table);
-      table += 3;
+      table += kPointerBytes;
       if (image.overflowed()) return {};
     }
   }

@@ -25,10 +25,6 @@ namespace kvtram {
 
 class SpectralResampler;
 
-// Offset within a bank from which no variant starts and look-ahead copies begin.
-inline constexpr int kBankTailOffset = 0x3F40;
-// After the samples, an address this close to a bank end moves to the next bank.
-inline constexpr int kStreamStartLimit = 0x3FF8;
 // One variant's output, with room for the look-ahead copies read past its end.
 inline constexpr std::size_t kResampleCapacity = 1048576;
 inline constexpr std::size_t kResampleBufferBytes = kResampleCapacity + 512;
