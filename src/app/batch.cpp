@@ -1,6 +1,7 @@
 #include "app/batch.h"
 
 #include "app/convert_file.h"
+#include "messages/messages.h"
 
 namespace kvtram {
 
@@ -48,14 +49,14 @@ BatchOutcome runBatch(Workspace& workspace, const std::vector<std::string>& path
     if (failure.empty()) {
       outcome.written.push_back(image);
     } else {
-      line = failure.rfind(path, 0) == 0 ? failure : path + " : " + failure;
+      line = msg::failureLine(path, failure);
       outcome.failures.push_back(line);
     }
     notify.fileFinished(i, paths.size(), path, line);
   }
 
   if (outcome.failures.empty()) {
-    outcome.message = kBatchDoneMessage;
+    outcome.message = msg::kBatchDone;
   } else {
     for (const std::string& line : outcome.failures) {
       if (!outcome.message.empty()) outcome.message += '\n';

@@ -13,8 +13,6 @@ namespace kvtram {
 
 class Workspace;
 
-inline constexpr const char* kBatchDoneMessage = "終了しました";
-
 struct BatchOutcome {
   // What the final message box shows: the option error, the failure lines
   // (one per failed file, each beginning with its path), or "終了しました".

@@ -3,6 +3,7 @@
 #include "app/workspace.h"
 #include "input/song_player.h"
 #include "io/file_io.h"
+#include "messages/messages.h"
 
 namespace kvtram {
 
@@ -23,11 +24,8 @@ class Conversion {
     counter_ = 0;
     ws_.interpreter.restart();
   }
-  // The reason a pass had to stop, as the file's failure text.
-  std::string refusal(const std::string& reason) const { return path_ + " : " + reason; }
-  std::string playFailure() const {
-    return ws_.interpreter.failure().empty() ? std::string() : refusal(ws_.interpreter.failure());
-  }
+  // Why the song was stopped as malformed ("" when it was not).
+  const std::string& playFailure() const { return ws_.interpreter.failure(); }
   std::string buildRegisterStream(int pointerOffset, bool fm, bool rhythmMode);
 
   Workspace& ws_;
@@ -41,20 +39,20 @@ std::string Conversion::buildRegisterStream(int pointerOffset, bool fm, bool rhy
   OutputImage& image = ws_.image;
   image.putPointer(pointerOffset, image.address());
   ws_.framer.start();
-  std::string placeFailure;
+  bool placed = true;
   playSong(
       ws_.interpreter, ws_.frame, counter_,
       [&](int, bool goesOn, const FrameOutput& out, int) {
-        if (!placeFailure.empty()) return;
+        if (!placed) return;
         const std::uint8_t* bytes = fm ? out.fmCommands.data() : out.psgCommands.data();
         std::size_t length = fm ? out.fmCommandLength : out.psgCommandLength;
-        placeFailure = ws_.framer.frame(image, bytes, length, !goesOn);
+        placed = ws_.framer.frame(image, bytes, length, !goesOn);
       },
       [&](int frame, FrameOutput& out) {
         if (fm && frame == 1) out.fmCommandLength = fmInitBlock(rhythmMode, out.fmCommands.data());
       });
-  if (std::string failure = playFailure(); !failure.empty()) return failure;
-  if (!placeFailure.empty()) return refusal(placeFailure);
+  if (!playFailure().empty()) return playFailure();
+  if (!placed) return msg::kFrameTooLongForBank;
   return {};
 }
 
@@ -68,7 +66,7 @@ std::string Conversion::run(const std::string& imagePath) {
   restart();
   interpreter.setRhythmMode(false);
 
-  if (std::string reason = scanLoops(song, ws_.samples); !reason.empty()) return refusal(reason);
+  if (std::string reason = scanLoops(song, ws_.samples); !reason.empty()) return reason;
   image.setUpHeader(song.title);
 
   // Which sample variants the notes need.
@@ -76,13 +74,13 @@ std::string Conversion::run(const std::string& imagePath) {
   playSong(interpreter, ws_.frame, counter_, [&](int, bool goesOn, const FrameOutput& out, int) {
     if (goesOn) markVariantUsage(out, options_.highQuality, ws_.samples);
   });
-  if (std::string failure = playFailure(); !failure.empty()) return failure;
+  if (!playFailure().empty()) return playFailure();
 
   if (std::string reason = placeSamples(song, options_, ws_.samples, ws_.spectral, image);
       !reason.empty()) {
-    return refusal(reason);
+    return reason;
   }
-  if (image.overflowed()) return refusal("出力イメージが 256 バンクを超えます");
+  if (image.overflowed()) return msg::kImageBeyondBanks;
 
   if (std::string failure = buildRegisterStream(kPsgStreamPointer, false, false); !failure.empty()) {
     return failure;
@@ -104,7 +102,7 @@ std::string Conversion::run(const std::string& imagePath) {
                planner.frame(out, !goesOn, counter);
              });
     planner.finish();
-    if (std::string failure = playFailure(); !failure.empty()) return failure;
+    if (!playFailure().empty()) return playFailure();
   }
 
   bool internalError = false;
@@ -112,19 +110,19 @@ std::string Conversion::run(const std::string& imagePath) {
     restart();
     image.putPointer(slots[static_cast<std::size_t>(c)], image.address());
     ChannelEmitter emitter(ws_.plan, c, song.waveCount, options_.highQuality);
-    std::string channelFailure;
+    ChannelEmitter::Result result = ChannelEmitter::Result::Ok;
     playSong(interpreter, ws_.frame, counter_,
              [&](int, bool goesOn, const FrameOutput& out, int counter) {
-               if (channelFailure.empty()) channelFailure = emitter.frame(image, out, !goesOn, counter);
+               if (result == ChannelEmitter::Result::Ok) result = emitter.frame(image, out, !goesOn, counter);
              });
-    if (std::string failure = playFailure(); !failure.empty()) return failure;
+    if (!playFailure().empty()) return playFailure();
     // An internal error ends this channel's stream where it stands; the other
     // channels are still built, and the image is not written.
-    if (channelFailure == kInternalError) internalError = true;
-    else if (!channelFailure.empty()) return refusal(channelFailure);
+    if (result == ChannelEmitter::Result::InternalError) internalError = true;
+    if (result == ChannelEmitter::Result::FrameTooLongForBank) return msg::kFrameTooLongForBank;
   }
-  if (internalError) return kInternalError;
-  if (image.overflowed()) return refusal("出力イメージが 256 バンクを超えます");
+  if (internalError) return msg::kInternalError;
+  if (image.overflowed()) return msg::kImageBeyondBanks;
 
   image.finish(song.waveSet.data(), song.waveCount, interpreter.rhythmMode());
   return writeWholeFile(imagePath, image.bytes());

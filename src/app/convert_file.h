@@ -12,7 +12,8 @@ namespace kvtram {
 class Workspace;
 
 // Converts the KV file at `kvPath` and writes the image to `imagePath`.
-// Returns "" on success, else the failure text; nothing is written then.
+// Returns "" on success, else the reason it failed (messages.h), without the
+// path, which the reporter puts in front; nothing is written then.
 std::string convertFile(Workspace& workspace, const std::string& kvPath,
                         const std::string& imagePath, const ConversionOptions& options);
 

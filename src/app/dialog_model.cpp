@@ -4,6 +4,7 @@
 #include <array>
 
 #include "app/workspace.h"
+#include "messages/messages.h"
 
 namespace kvtram {
 
@@ -81,7 +82,7 @@ UnitRect dluToPixels(const UnitRect& dlu, const DialogBaseUnits& units) {
 std::string FileList::replace(std::vector<std::string> paths) {
   if (paths.size() >= kDropFileLimit) {
     paths_.clear();
-    return kTooManyFilesMessage;
+    return msg::kTooManyFiles;
   }
   paths_ = std::move(paths);
   return {};
@@ -121,7 +122,7 @@ ConversionOptions readOptionControls(const OptionControls& controls) {
 }
 
 std::string progressText(std::size_t index, std::size_t count, const std::string& path) {
-  return "変換中 " + std::to_string(index + 1) + " / " + std::to_string(count) + " : " + path;
+  return msg::converting(index, count, path);
 }
 
 BatchOutcome runConvertJob(Workspace& workspace, const ConvertJob& job, BatchObserver* observer) {

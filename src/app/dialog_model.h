@@ -21,7 +21,6 @@ class Workspace;
 
 // The caption of the dialog and of every message box.
 inline constexpr const char* kAppCaption = "Kv_TRAM";
-inline constexpr const char* kTooManyFilesMessage = "ファイルが多過ぎます";
 // A drop of this many files or more is refused.
 inline constexpr std::size_t kDropFileLimit = 10000;
 
@@ -112,7 +111,7 @@ class FileList {
  public:
   // Replaces the list by the paths of one drop, in the order given. A drop of
   // kDropFileLimit paths or more leaves the list empty and returns
-  // kTooManyFilesMessage; otherwise returns "".
+  // msg::kTooManyFiles; otherwise returns "".
   std::string replace(std::vector<std::string> paths);
 
   const std::vector<std::string>& conversionOrder() const { return paths_; }
@@ -174,7 +173,7 @@ class DialogModel {
   DialogModel& operator=(const DialogModel&) = delete;
 
   // A drop of files, in the order the desktop reports them. Replaces the
-  // list; a drop that is too large shows kTooManyFilesMessage and empties it.
+  // list; a drop that is too large shows msg::kTooManyFiles and empties it.
   void drop(std::vector<std::string> paths);
   const FileList& files() const { return files_; }
 

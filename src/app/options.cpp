@@ -2,12 +2,14 @@
 
 #include <climits>
 
+#include "messages/messages.h"
+
 namespace kvtram {
 
 std::string validateOptions(const ConversionOptions& options) {
-  if (options.psgVolumeReduction < 0 || options.psgVolumeReduction > 15) return kPsgRangeMessage;
-  if (options.fmVolumeReduction < 0 || options.fmVolumeReduction > 15) return kFmRangeMessage;
-  if (options.loopCount < 1 || options.loopCount > 15) return kLoopRangeMessage;
+  if (options.psgVolumeReduction < 0 || options.psgVolumeReduction > 15) return msg::kPsgRange;
+  if (options.fmVolumeReduction < 0 || options.fmVolumeReduction > 15) return msg::kFmRange;
+  if (options.loopCount < 1 || options.loopCount > 15) return msg::kLoopRange;
   return {};
 }
 

@@ -18,10 +18,6 @@ struct ConversionOptions {
   bool highQuality = false;    // pitch bytes 129-186 use variant 2 instead of variant 3
 };
 
-inline constexpr const char* kPsgRangeMessage = "PSG 補整音量が範囲外です ( 0-15 )";
-inline constexpr const char* kFmRangeMessage = "FM音源 補整音量が範囲外です ( 0-15 )";
-inline constexpr const char* kLoopRangeMessage = "ループ数 が範囲外です ( 1-15 )";
-
 // Checks the three numbers in the order PSG, FM, loops and returns the
 // message of the first one out of range, or "".
 std::string validateOptions(const ConversionOptions& options);

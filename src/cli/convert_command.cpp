@@ -4,6 +4,7 @@
 #include "app/batch.h"
 #include "app/workspace.h"
 #include "cli/commands.h"
+#include "messages/messages.h"
 
 namespace kvtram {
 
@@ -19,7 +20,7 @@ class ConsoleProgress : public BatchObserver {
     }
   }
   void fileSkipped(std::size_t, std::size_t, const std::string& path) override {
-    if (!quiet_) err_ << path << " : .kv ファイルではないので飛ばしました\n";
+    if (!quiet_) err_ << msg::failureLine(path, msg::kNotKvFile) << "\n";
   }
 
  private:

@@ -10,6 +10,7 @@
 #include "cli/shift_jis.h"
 #include "image/trm_decoder.h"
 #include "io/file_io.h"
+#include "messages/messages.h"
 
 namespace kvtram {
 
@@ -150,7 +151,7 @@ void printStream(const TrmImage& image, const TrmStream& stream, std::ostream& o
 int runDump(const DumpArgs& args, std::ostream& out, std::ostream& err) {
   auto buffer = std::make_unique<FileBuffer>(kMaxDumpFileBytes, 0);
   if (std::string failure = buffer->read(args.file); !failure.empty()) {
-    err << (failure.rfind(args.file, 0) == 0 ? failure : args.file + " : " + failure) << "\n";
+    err << msg::failureLine(args.file, failure) << "\n";
     return kExitFileFailed;
   }
   auto image = std::make_unique<TrmImage>();
@@ -173,7 +174,7 @@ int runDump(const DumpArgs& args, std::ostream& out, std::ostream& err) {
     }
   }
   if (!failure.empty()) {
-    err << args.file << " : " << failure << "\n";
+    err << msg::failureLine(args.file, failure) << "\n";
     return kExitFileFailed;
   }
   return kExitOk;

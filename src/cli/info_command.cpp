@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/shift_jis.h"
 #include "input/song_player.h"
+#include "messages/messages.h"
 
 namespace kvtram {
 
@@ -29,7 +30,7 @@ struct SongFigures {
   long pcmEvents = 0;
 };
 
-// Describes one file on `out`; returns "" or its failure text.
+// Describes one file on `out`; returns "" or the reason it failed (without the path).
 std::string describe(Workspace& ws, const std::string& path, const InfoArgs& args, std::ostream& out) {
   SongInterpreter& interpreter = ws.interpreter;
   KvSong& song = ws.song;
@@ -37,7 +38,7 @@ std::string describe(Workspace& ws, const std::string& path, const InfoArgs& arg
   if (std::string failure = loadSong(path, ws.files, song); !failure.empty()) return failure;
   interpreter.restart();
   interpreter.setRhythmMode(false);
-  if (std::string reason = scanLoops(song, ws.samples); !reason.empty()) return path + " : " + reason;
+  if (std::string reason = scanLoops(song, ws.samples); !reason.empty()) return reason;
 
   SongFigures figures;
   for (auto& marks : ws.samples.variantUsage) marks.fill(false);
@@ -52,7 +53,7 @@ std::string describe(Workspace& ws, const std::string& path, const InfoArgs& arg
     // The conversion's own rule: the frame in which the song ends marks nothing.
     if (goesOn) markVariantUsage(f, args.highQuality, ws.samples);
   });
-  if (!interpreter.failure().empty()) return path + " : " + interpreter.failure();
+  if (!interpreter.failure().empty()) return interpreter.failure();
 
   out << path << "\n";
   out << "  title           \"" << shiftJisToUtf8(song.title) << "\"\n";
@@ -103,7 +104,7 @@ std::string describe(Workspace& ws, const std::string& path, const InfoArgs& arg
 
 int runInfo(const InfoArgs& args, std::ostream& out, std::ostream& err) {
   if (args.loopCount < 1 || args.loopCount > 15) {
-    err << kLoopRangeMessage << "\n";
+    err << msg::kLoopRange << "\n";
     return kExitBadArguments;
   }
   auto workspace = std::make_unique<Workspace>();
@@ -111,7 +112,7 @@ int runInfo(const InfoArgs& args, std::ostream& out, std::ostream& err) {
   for (const std::string& path : args.files) {
     std::string failure = describe(*workspace, path, args, out);
     if (!failure.empty()) {
-      err << (failure.rfind(path, 0) == 0 ? failure : path + " : " + failure) << "\n";
+      err << msg::failureLine(path, failure) << "\n";
       failed = true;
     }
   }

@@ -49,13 +49,13 @@ void ChannelPlanner::frame(const FrameOutput& out, bool last, int frameCounter) 
 
 void ChannelPlanner::finish() { plan_.at(channel_, groupStart_) = static_cast<std::uint8_t>(max_); }
 
-std::string ChannelEmitter::frame(OutputImage& image, const FrameOutput& out, bool last,
-                                  int frameCounter) {
-  if (stopped_) return {};
+ChannelEmitter::Result ChannelEmitter::frame(OutputImage& image, const FrameOutput& out, bool last,
+                                             int frameCounter) {
+  if (stopped_) return Result::Ok;
   ++wait_;
   auto c = static_cast<std::size_t>(channel_);
   bool eventFrame = last || out.pcmEventBytes[c] + out.sccEventBytes[c] > 0;
-  if (!eventFrame) return {};
+  if (!eventFrame) return Result::Ok;
 
   std::size_t n = 0;
   auto put = [this, &n](int b) { bytes_[n++] = static_cast<std::uint8_t>(b); };
@@ -74,7 +74,7 @@ std::string ChannelEmitter::frame(OutputImage& image, const FrameOutput& out, bo
     int index = pitchIndex(note_.pitch, variant_ == 0 ? 1 : variant_);
     if (variant_ == 0 || index > kMaxPitchIndex) {
       stopped_ = true;
-      return kInternalError;
+      return Result::InternalError;
     }
     int volume = 241 + note_.volume / 4;
     if (entry != lastEntry_) {
@@ -125,8 +125,8 @@ std::string ChannelEmitter::frame(OutputImage& image, const FrameOutput& out, bo
     tonePending_ = true;
   }
   if (last) put(kEndCommand);
-  if (!placeFramedBytes(image, bytes_.data(), n)) return kFrameTooLongForBank;
-  return {};
+  if (!placeFramedBytes(image, bytes_.data(), n)) return Result::FrameTooLongForBank;
+  return Result::Ok;
 }
 
 }  // namespace kvtram

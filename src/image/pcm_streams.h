@@ -72,11 +72,10 @@ class ChannelEmitter {
  public:
   ChannelEmitter(VariantPlan& plan, int channel, int waveCount, bool highQuality)
       : plan_(plan), channel_(channel), waveCount_(waveCount), highQuality_(highQuality) {}
-  // Returns "" or a failure: kInternalError (a note without a variant, or a
-  // pitch its variant cannot play; the stream ends where it stands and takes
-  // no more frames) or the framing refusal.
-  std::string frame(OutputImage& image, const FrameOutput& out, bool last, int frameCounter);
-  bool stopped() const { return stopped_; }
+  // An internal error (a note without a variant, or a pitch its variant
+  // cannot play) ends the stream where it stands; it takes no more frames.
+  enum class Result { Ok, InternalError, FrameTooLongForBank };
+  Result frame(OutputImage& image, const FrameOutput& out, bool last, int frameCounter);
 
  private:
   VariantPlan& plan_;
@@ -99,7 +98,5 @@ class ChannelEmitter {
   int lastWave_ = -1;
   std::array<std::uint8_t, 64> bytes_{};
 };
-
-inline constexpr const char* kInternalError = "内部エラー";
 
 }  // namespace kvtram

@@ -26,10 +26,10 @@ bool placeFramedBytes(OutputImage& image, const std::uint8_t* bytes, std::size_t
   return true;
 }
 
-std::string StreamFramer::frame(OutputImage& image, const std::uint8_t* bytes, std::size_t length,
+bool StreamFramer::frame(OutputImage& image, const std::uint8_t* bytes, std::size_t length,
                                 bool last) {
   ++wait_;
-  if (!last && length == 0) return {};  // the frame only counts towards the next wait
+  if (!last && length == 0) return true;  // the frame only counts towards the next wait
   std::size_t n = 0;
   if (wait_ == 1) {
     // Every frame so far emitted: the bytes are followed by a one-frame wait.
@@ -49,8 +49,7 @@ std::string StreamFramer::frame(OutputImage& image, const std::uint8_t* bytes, s
     wait_ = 1;
   }
   if (last) scratch_[n++] = kEndCommand;
-  if (!placeFramedBytes(image, scratch_.data(), n)) return kFrameTooLongForBank;
-  return {};
+  return placeFramedBytes(image, scratch_.data(), n);
 }
 
 std::size_t fmInitBlock(bool rhythmMode, std::uint8_t* out) {

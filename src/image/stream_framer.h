@@ -32,9 +32,9 @@ class StreamFramer {
  public:
   void start() { wait_ = 0; }
   // Called for every frame: `bytes` are the frame's register writes (may be
-  // empty), `last` tells the frame in which the song ended. Returns "" or the
-  // reason the frame cannot be placed.
-  std::string frame(OutputImage& image, const std::uint8_t* bytes, std::size_t length, bool last);
+  // empty), `last` tells the frame in which the song ended. Returns false when
+  // the frame cannot be placed (longer than a bank takes).
+  bool frame(OutputImage& image, const std::uint8_t* bytes, std::size_t length, bool last);
 
  private:
   int wait_ = 0;  // frames since the last emission
@@ -44,7 +44,5 @@ class StreamFramer {
 // The FM stream's opening block: 0xAD, then key off and attenuation 15 for the
 // melody channels (9, or 6 when the song's last pass left rhythm mode on).
 std::size_t fmInitBlock(bool rhythmMode, std::uint8_t* out);
-
-inline constexpr const char* kFrameTooLongForBank = "1 フレームのデータが 1 バンクに収まりません";
 
 }  // namespace kvtram

@@ -1,5 +1,7 @@
 #include "input/interpreter.h"
 
+#include "messages/messages.h"
+
 namespace kvtram {
 
 namespace {
@@ -24,13 +26,13 @@ constexpr std::uint8_t kFmNoteLow[256] = {
     229, 238, 248, 1,   6,   11,  16,  21,  26,  32,  37,  43,  49,  55,  61,  67,
 };
 
-const char* const kPastEnd = "演奏データがファイルの終わりを越えました";
-const char* const kQueueOverflow = "マクロの展開が 4096 バイトを超えました";
-const char* const kNoSuchMacro = "定義されていないマクロを呼び出しました";
-const char* const kTooManyRowChannels = "行モードのチャンネル数が 8 を超えます";
-const char* const kEndlessFrame = "1 フレームの演奏データが終わりません";
-const char* const kEndlessSong = "演奏データの処理量が上限を超えました";
-const char* const kFrameTooBig = "1 フレームのコマンドが多すぎます";
+using msg::kEndlessFrame;
+using msg::kEndlessSong;
+using msg::kFrameTooBig;
+using msg::kNoSuchMacro;
+using msg::kQueueOverflow;
+using msg::kStreamPastEnd;
+using msg::kTooManyRowChannels;
 
 }  // namespace
 
@@ -74,7 +76,7 @@ std::uint8_t SongInterpreter::streamByte() {
   if (++frameBytes_ > kMaxBytesPerFrame) fail(kEndlessFrame);
   if (++playBytes_ > kMaxBytesPerPlay) fail(kEndlessSong);
   if (position_ >= song_.music.readable) {
-    fail(kPastEnd);
+    fail(kStreamPastEnd);
     return 0;
   }
   return song_.music.data[position_++];

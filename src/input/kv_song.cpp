@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "io/byte_reader.h"
+#include "messages/messages.h"
 
 namespace kvtram {
 
@@ -17,6 +18,7 @@ bool isWaveSetTag(const std::uint8_t tag[4]) {
   return false;
 }
 
+// 0x and four hexadecimal digits.
 std::string hex(int value) {
   static const char* digits = "0123456789ABCDEF";
   std::string s = "0x";
@@ -55,20 +57,17 @@ std::string sampleFilePath(const std::string& musicPath, const std::string& name
 }
 
 std::string loadSong(const std::string& path, SongFiles& files, KvSong& song) {
-  if (std::string failure = files.music.read(path); !failure.empty()) return failure;
-  if (std::string reason = song.parseMusic(files.music.bytes()); !reason.empty()) {
-    return path + " : " + reason;
-  }
+  if (std::string reason = files.music.read(path); !reason.empty()) return reason;
+  if (std::string reason = song.parseMusic(files.music.bytes()); !reason.empty()) return reason;
   if (song.sampleCount == 0) {
     files.samples.clear();
     return song.parseSamples(files.samples.bytes());
   }
   song.samplePath = sampleFilePath(path, song.sampleName);
-  if (std::string failure = files.samples.read(song.samplePath); !failure.empty()) return failure;
-  if (std::string reason = song.parseSamples(files.samples.bytes()); !reason.empty()) {
-    return path + " : " + reason;
+  if (std::string reason = files.samples.read(song.samplePath); !reason.empty()) {
+    return files.samples.failureNamesFile() ? msg::failureLine(song.samplePath, reason) : reason;
   }
-  return {};
+  return song.parseSamples(files.samples.bytes());
 }
 
 std::string KvSong::parse(const LoadedBytes& musicBytes, const LoadedBytes& sampleBytes) {
@@ -152,38 +151,31 @@ void KvSong::decodeHeader() {
 
 std::string KvSong::validate() const {
   if (macroByteCount_ > kMacroByteCapacity) {
-    return "マクロデータが " + std::to_string(kMacroByteCapacity) + " バイトを超えます (" +
-           std::to_string(macroByteCount_) + " バイト)";
+    return msg::macroBytesTooMany(kMacroByteCapacity, macroByteCount_);
   }
   for (int i = 0; i < macroCount; ++i) {
     int length = macroLength[static_cast<std::size_t>(i)];
     int offset = macroOffset[static_cast<std::size_t>(i)];
     if (length > 0 && (offset < 0 || static_cast<std::size_t>(offset + length) > macroByteCount_)) {
-      return "マクロ " + std::to_string(i) + " のデータがマクロ領域の外にあります";
+      return msg::macroOutsideArea(i);
     }
   }
-  if (headerPastEnd_) return "ヘッダーがファイルの終わりを越えています";
-  if (pcmChannelCount > kMaxPcmChannels) {
-    return "PCM チャンネル数が多すぎます (" + std::to_string(pcmChannelCount) + ")";
-  }
-  if (hasWaveSet_ && samples[0].blocks > kMaxWaves) {
-    return "波形の数が多すぎます (" + std::to_string(samples[0].blocks) + ")";
-  }
+  if (headerPastEnd_) return msg::kHeaderPastEnd;
+  if (pcmChannelCount > kMaxPcmChannels) return msg::tooManyPcmChannels(pcmChannelCount);
+  if (hasWaveSet_ && samples[0].blocks > kMaxWaves) return msg::tooManyWaves(samples[0].blocks);
   std::size_t indexBytes = 2 * totalBlocks_ + 4 * static_cast<std::size_t>(sampleCount);
   if (indexBytes > kBlockIndexBytes) {
-    return "ブロック表が " + std::to_string(kBlockIndexBytes) + " バイトを超えます (" +
-           std::to_string(indexBytes) + " バイト)";
+    return msg::blockTableTooLarge(kBlockIndexBytes, indexBytes);
   }
   // Each sample owns its copy and as many blocks again plus 8 behind it.
   std::size_t storeBlocks = 8 * static_cast<std::size_t>(sampleCount) + 2 * totalBlocks_;
   if (storeBlocks > static_cast<std::size_t>(kStoreBlocks)) {
-    return "サンプルがサンプル領域に収まりません (" + std::to_string(storeBlocks) + " / " +
-           std::to_string(kStoreBlocks) + " ブロック)";
+    return msg::samplesBeyondStore(storeBlocks, static_cast<std::size_t>(kStoreBlocks));
   }
   for (int i = 0; i < patchCount_; ++i) {
     int address = patches_[static_cast<std::size_t>(i)].address;
     if (address < 0x3000 || address > 0x3FFD) {
-      return "パッチのアドレスが範囲外です (" + hex(address) + ")";
+      return msg::patchOutOfRange(hex(address));
     }
   }
   return {};
@@ -203,7 +195,7 @@ std::string KvSong::parseMusic(const LoadedBytes& musicBytes) {
 
 std::string KvSong::parseSamples(const LoadedBytes& sampleFile) {
   if (sampleCount > 0 && totalBlocks_ * kBlockBytes > sampleFile.readable) {
-    return "サンプルデータがサンプルファイルの終わりを 1 MiB 以上越えています";
+    return msg::kSampleDataPastEnd;
   }
 
   // Copies, block index table and wave set. Stale bytes of an earlier song

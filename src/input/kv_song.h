@@ -113,9 +113,9 @@ struct SongFiles {
 };
 
 // Reads the music file at `path` and, when the song has samples, its sample
-// file, each once, and parses them into `song`. Returns "" or the failure
-// text: a read failure of either file as the file services word it, or
-// path + " : " + the reason a file is refused.
+// file, each once, and parses them into `song`. Returns "" or the reason the
+// song cannot be loaded, without the music file's path (the reporter puts it
+// in front); a sample file that is missing or too large is named.
 std::string loadSong(const std::string& path, SongFiles& files, KvSong& song);
 
 // The sample file of a music file: its folder + name + ".kvp", found ignoring

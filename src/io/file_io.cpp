@@ -10,14 +10,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "messages/messages.h"
+
 namespace kvtram {
 
 namespace {
-
-const char* const kNotFound = " : ファイルが見つかりません";
-const char* const kCannotOpen = "ファイルをオープンできません";
-const char* const kReadError = "読込エラー";
-const char* const kCannotCreate = "ファイルを作成できませんでした";
 
 bool isSeparator(char c) {
 #ifdef _WIN32
@@ -60,23 +57,27 @@ bool FileBuffer::assign(std::span<const std::uint8_t> data) {
 
 std::string FileBuffer::read(const std::string& path) {
   ++reads_;
+  failureNamesFile_ = false;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     // ENOENT also stands for a missing folder on the path; only a missing
     // file in an existing folder is "not found".
-    if (errno == ENOENT && isFolder(folderOf(path))) return path + kNotFound;
-    return kCannotOpen;
+    if (errno == ENOENT && isFolder(folderOf(path))) {
+      failureNamesFile_ = true;
+      return msg::kFileNotFound;
+    }
+    return msg::kCannotOpen;
   }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return kCannotOpen;
+    return msg::kCannotOpen;
   }
   if (static_cast<std::uint64_t>(st.st_size) > capacity()) {
     ::close(fd);
     length_ = 0;
-    return path + " : ファイルが大きすぎます (上限 " + std::to_string(capacity() / (1024 * 1024)) +
-           " MiB)";
+    failureNamesFile_ = true;
+    return msg::fileTooLarge(capacity() / (1024 * 1024));
   }
   length_ = static_cast<std::size_t>(st.st_size);
   std::size_t got = 0;
@@ -90,7 +91,7 @@ std::string FileBuffer::read(const std::string& path) {
   // The zero tail follows the data even after a short read.
   std::fill(bytes_.begin() + static_cast<std::ptrdiff_t>(got),
             bytes_.begin() + static_cast<std::ptrdiff_t>(length_ + tail_), std::uint8_t{0});
-  return got == length_ ? std::string() : std::string(kReadError);
+  return got == length_ ? std::string() : std::string(msg::kReadError);
 }
 
 std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t> data) {
@@ -98,7 +99,7 @@ std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t
   // Only a regular file is ever replaced: renaming over a device, a folder or
   // a link's target would destroy something that is not an earlier image.
   struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return kCannotCreate;
+  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return msg::kCannotCreate;
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -107,7 +108,7 @@ std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
-  if (fd < 0) return kCannotCreate;
+  if (fd < 0) return msg::kCannotCreate;
 
   bool ok = true;
   std::size_t done = 0;
@@ -121,7 +122,7 @@ std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t
   if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
   if (!ok) {
     ::unlink(temp.c_str());
-    return kCannotCreate;
+    return msg::kCannotCreate;
   }
   return {};
 }

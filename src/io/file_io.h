@@ -32,11 +32,15 @@ class FileBuffer {
                       std::size_t tailBytes = kZeroTailBytes);
 
   // Reads the file at `path`; on success the data are followed by the zero
-  // tail. Texts: path + " : ファイルが見つかりません" when the folder exists and
-  // the file does not, "ファイルをオープンできません" for any other open failure,
-  // path + " : ファイルが大きすぎます ..." above the capacity, "読込エラー" for a
-  // short read (the zero tail is written behind what was read even then).
+  // tail. Returns "" or the reason (messages.h), without the path:
+  // kFileNotFound when the folder exists and the file does not, kCannotOpen
+  // for any other open failure, fileTooLarge above the capacity, kReadError
+  // for a short read (the zero tail is written behind what was read even then).
   std::string read(const std::string& path);
+  // Whether the last failed read's reason is about the file itself (it is
+  // missing or too large) rather than the act of reading it: a report of
+  // another file's failure names this file for those reasons.
+  bool failureNamesFile() const { return failureNamesFile_; }
 
   // Holds `data` as if a file of these bytes had been read: the same data and
   // zero tail, without the disk. Returns false (and holds nothing) when the
@@ -62,13 +66,14 @@ class FileBuffer {
   std::size_t tail_;
   std::size_t length_ = 0;
   int reads_ = 0;
+  bool failureNamesFile_ = false;
 };
 
 // Writes `data` to `path`, replacing an existing file. The bytes go to a
 // temporary file in the same folder, every write and the close are checked,
 // and only a complete file is renamed over the target: a full disk or a
 // failed write leaves any earlier file untouched and no partial file behind.
-// Returns "" or "ファイルを作成できませんでした".
+// Returns "" or msg::kCannotCreate.
 std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t> data);
 
 // The folder part of a path, up to and including its last separator ("" when

@@ -4,6 +4,7 @@
 
 #include "image/image_format.h"
 #include "image/pcm_streams.h"
+#include "messages/messages.h"
 #include "samples/linear_resampler.h"
 #include "samples/sample_variants.h"
 #include "samples/spectral_resampler.h"
@@ -13,10 +14,6 @@ namespace kvtram {
 namespace {
 
 int nextBankStart(int address) { return (address / kBankBytes + 1) * kBankBytes; }
-
-std::string sampleReason(int sample, const std::string& what) {
-  return "サンプル " + std::to_string(sample) + " " + what;
-}
 
 }  // namespace
 
@@ -28,7 +25,7 @@ std::string scanLoops(const KvSong& song, SampleBankState& state) {
     int& loop = state.loopBlocks[static_cast<std::size_t>(s)];
     loop = -1;
     for (;;) {
-      if (t + 4 > table.size()) return "ブロック表の終端記号が見つかりません";
+      if (t + 4 > table.size()) return msg::kNoEndMarker;
       int w = word(t);
       if (w >= 0xFEFE) {
         if ((w >> 8) != 0xFF) loop = (0x10003 - word(t + 2)) / 2;
@@ -53,7 +50,7 @@ std::string placeSamples(KvSong& song, const ConversionOptions& options, SampleB
                          SpectralResampler& spectral, OutputImage& image) {
   const int tableStart = sampleEntryAddress(song.waveCount, 0, 1);
   if (tableStart + kSampleEntryBytes * song.sampleCount > kBankBytes) {
-    return "サンプルポインタ表がバンク 0 に収まりません";
+    return msg::kPointerTableTooLarge;
   }
   const bool spectralFor[3] = {options.strictMid, options.strictMidHigh, options.strictHigh};
   // Look-ahead copies may read past a variant's output; what they find there
@@ -77,7 +74,7 @@ std::string placeSamples(KvSong& song, const ConversionOptions& options, SampleB
       std::size_t srcPos = static_cast<std::size_t>(entry.storeSlot) * kBlockBytes;
       std::size_t loopStart = 0;
       if (used && loopBlocks != -1) {
-        if (loopBlocks > entry.sampleBlocks) return sampleReason(s, "のループがサンプルより長いです");
+        if (loopBlocks > entry.sampleBlocks) return msg::sampleLoopTooLong(s);
         loopStart = srcLength - static_cast<std::size_t>(loopBlocks) * kBlockBytes;
       }
       const double ratio = kVariantRatio[v - 1];
@@ -86,21 +83,21 @@ std::string placeSamples(KvSong& song, const ConversionOptions& options, SampleB
 
       int loopAddress = start;
       if (length != 0) {
-        if (length + 208 > kResampleCapacity) return sampleReason(s, "が長すぎます");
+        if (length + 208 > kResampleCapacity) return msg::sampleTooLong(s);
         if (spectralFor[v - 1]) {
           const double rate = kVariantSourceRate[v - 1];
           if (!SpectralResampler::fits(srcLength) ||
               SpectralResampler::outputLength(srcLength, rate) > kResampleCapacity) {
-            return sampleReason(s, "が長すぎます");
+            return msg::sampleTooLong(s);
           }
           if (!spectral.resample(song.store.data() + srcPos, srcLength, rate, loopStart,
                                  std::span<std::uint8_t>(buffer, kResampleCapacity))) {
-            return sampleReason(s, "をリサンプルできませんでした");
+            return msg::sampleNotResampled(s);
           }
         } else {
           if (!linearResample(song.store, srcPos, srcLength, loopStart, ratio, length,
                               std::span<std::uint8_t>(buffer, kResampleCapacity))) {
-            return sampleReason(s, "をリサンプルできませんでした");
+            return msg::sampleNotResampled(s);
           }
           // The tail written behind the sample is scratch: the reserve goes
           // back to the zeros of the parsed song, so nothing that reads the

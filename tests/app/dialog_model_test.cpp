@@ -74,7 +74,7 @@ TEST(FileList, NineThousandNineHundredNinetyNineAreTakenTenThousandAreNot) {
   FileList files;
   EXPECT_EQ(files.replace(numberedPaths(9999)), "");
   EXPECT_EQ(files.size(), 9999u);
-  EXPECT_EQ(files.replace(numberedPaths(10000)), kTooManyFilesMessage);
+  EXPECT_EQ(files.replace(numberedPaths(10000)), "ファイルが多過ぎます");
   EXPECT_TRUE(files.empty());
   EXPECT_TRUE(files.displayOrder().empty());
 }

@@ -23,9 +23,9 @@ TEST(ImageFormat, TheDecoderReadsWhatTheWriterWrites) {
   image->putPointer(kPsgStreamPointer, image->address());
   framer.start();
   const std::uint8_t psg[] = {kPsgWriteCommand, 7, 0x38};
-  ASSERT_EQ(framer.frame(*image, psg, sizeof psg, false), "");
-  for (int f = 0; f < 300; ++f) ASSERT_EQ(framer.frame(*image, nullptr, 0, false), "");
-  ASSERT_EQ(framer.frame(*image, nullptr, 0, true), "");
+  ASSERT_TRUE(framer.frame(*image, psg, sizeof psg, false));
+  for (int f = 0; f < 300; ++f) ASSERT_TRUE(framer.frame(*image, nullptr, 0, false));
+  ASSERT_TRUE(framer.frame(*image, nullptr, 0, true));
 
   // FM stream in rhythm mode: the six-channel opening block and one write.
   image->putPointer(kFmStreamPointer, image->address());
@@ -34,7 +34,7 @@ TEST(ImageFormat, TheDecoderReadsWhatTheWriterWrites) {
   std::size_t n = fmInitBlock(true, fm);
   fm[n++] = static_cast<std::uint8_t>(kFmWriteCommand + 0x0E);
   fm[n++] = 0x20;
-  ASSERT_EQ(framer.frame(*image, fm, n, true), "");
+  ASSERT_TRUE(framer.frame(*image, fm, n, true));
 
   // Eight channel streams in the slots of the SCC-I table.
   const std::array<int, 8> slots = channelSlots(8, true);

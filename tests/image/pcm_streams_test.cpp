@@ -60,15 +60,15 @@ class ChannelRun {
 
     image_->setUpHeader("");
     ChannelEmitter emitter(*plan_, 0, waveCount_, highQuality_);
-    error_.clear();
+    error_ = ChannelEmitter::Result::Ok;
     play([&](bool last, int counter) {
-      std::string e = emitter.frame(*image_, *out_, last, counter);
-      if (!e.empty()) error_ = e;
+      ChannelEmitter::Result e = emitter.frame(*image_, *out_, last, counter);
+      if (e != ChannelEmitter::Result::Ok) error_ = e;
     });
     const std::uint8_t* base = image_->data() + kHeaderBytes;
     return Bytes(base + 0x4000, base + image_->address());
   }
-  const std::string& error() const { return error_; }
+  ChannelEmitter::Result error() const { return error_; }
 
  private:
   bool highQuality_;
@@ -76,7 +76,7 @@ class ChannelRun {
   std::unique_ptr<VariantPlan> plan_ = std::make_unique<VariantPlan>();
   std::unique_ptr<OutputImage> image_ = std::make_unique<OutputImage>();
   std::unique_ptr<FrameOutput> out_ = std::make_unique<FrameOutput>();
-  std::string error_;
+  ChannelEmitter::Result error_ = ChannelEmitter::Result::Ok;
 };
 
 Event noteOn(int volume, int sample, int pitch) {
@@ -103,7 +103,7 @@ TEST(PcmChannelStream, SingleNoteOn) {
   // bank-0 address 0 (entry 0x00, 0x80), volume 40 -> 241 + 10 = 251.
   EXPECT_EQ(run.run(10, {{3, noteOn(40, 0, 128)}}),
             (Bytes{0xAC, 0x04, 0x7B, 0x00, 0x80, 0x00, 0x00, 0x66, 251, 95, 0x07, 0x69}));
-  EXPECT_EQ(run.error(), "");
+  EXPECT_EQ(run.error(), ChannelEmitter::Result::Ok);
 }
 
 TEST(PcmChannelStream, VariantAndPitchIndexOfLoneNotes) {
@@ -166,7 +166,7 @@ TEST(PcmChannelStream, EventsOfTheLastFrameProduceNothing) {
 TEST(PcmChannelStream, NoteBeforeAnyNoteOnIsAnInternalError) {
   ChannelRun run;
   Bytes s = run.run(8, {{2, change(kPcmVolumeChange, 4, 0, 128)}, {4, noteOn(4, 0, 128)}});
-  EXPECT_EQ(run.error(), kInternalError);
+  EXPECT_EQ(run.error(), ChannelEmitter::Result::InternalError);
   // The stream ends where it stands: the opening wait only, no end command.
   EXPECT_EQ(s, (Bytes{0xAC, 0x03}));
 }

@@ -17,7 +17,7 @@ Bytes frameStream(OutputImage& image, const std::vector<Bytes>& frames) {
   StreamFramer framer;
   framer.start();
   for (std::size_t f = 0; f < frames.size(); ++f) {
-    EXPECT_EQ(framer.frame(image, frames[f].data(), frames[f].size(), f + 1 == frames.size()), "");
+    EXPECT_TRUE(framer.frame(image, frames[f].data(), frames[f].size(), f + 1 == frames.size()));
   }
   const std::uint8_t* base = image.data() + kHeaderBytes;
   return Bytes(base + start, base + image.address());

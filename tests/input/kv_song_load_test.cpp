@@ -8,6 +8,7 @@
 
 #include "input/interpreter.h"
 #include "input/kv_song.h"
+#include "messages/messages.h"
 #include "support/kv_song_builder.h"
 #include "support/recorded_play.h"
 #include "support/temp_dir.h"
@@ -50,7 +51,11 @@ class KvSongLoad : public ::testing::Test {
     path = dir.write(name, music);
     return readSong(path);
   }
-  std::string readSong(const std::string& songPath) { return loadSong(songPath, *files, *song); }
+  // The load's failure as its reporter shows it: the path in front of the reason.
+  std::string readSong(const std::string& songPath) {
+    std::string reason = loadSong(songPath, *files, *song);
+    return reason.empty() ? reason : msg::failureLine(songPath, reason);
+  }
   Bytes blockTable(std::size_t count) const {
     return Bytes(song->blockIndexTable.begin(), song->blockIndexTable.begin() + static_cast<std::ptrdiff_t>(count));
   }
@@ -247,7 +252,7 @@ TEST_F(KvSongLoad, MissingSampleFileIsReportedWithItsPath) {
   KvSongBuilder b;
   b.sampleFileName("gone").sample(markedSample(0, 1)).stream({0xFE});
   std::string music = dir.write("m.kv", b.musicBytes());
-  EXPECT_EQ(readSong(music), dir.path() + "/gone.kvp : ファイルが見つかりません");
+  EXPECT_EQ(readSong(music), music + " : " + dir.path() + "/gone.kvp : ファイルが見つかりません");
   std::string missing = dir.path() + "/none.kv";
   EXPECT_EQ(readSong(missing), missing + " : ファイルが見つかりません");
 }
@@ -534,7 +539,9 @@ TEST_F(KvSongLoad, FilesAbove8MiBAreRefused) {
   std::filesystem::resize_file(samples, limit);
   EXPECT_EQ(readSong(withSamples), "");
   std::filesystem::resize_file(samples, limit + 1);
-  expectRefused(readSong(withSamples), samples);
+  std::string failure = readSong(withSamples);
+  expectRefused(failure, withSamples);
+  expectRefused(failure.substr(withSamples.size() + 3), samples);
 }
 
 TEST_F(KvSongLoad, ParsingFromMemoryGivesWhatReadingTheFilesGives) {
