@@ -70,13 +70,11 @@ std::string Conversion::run(const std::string& imagePath) {
   image.setUpHeader(song.title);
 
   // Which sample variants the notes need.
-  for (auto& marks : ws_.samples.variantUsage) marks.fill(false);
-  playSong(interpreter, ws_.frame, counter_, [&](int, bool goesOn, const FrameOutput& out, int) {
-    if (goesOn) markVariantUsage(out, options_.highQuality, ws_.samples);
-  });
+  surveySong(interpreter, ws_.frame, options_.highQuality, ws_.samples);
   if (!playFailure().empty()) return playFailure();
 
-  if (std::string reason = placeSamples(song, options_, ws_.samples, ws_.spectral, image);
+  const SpectralVariants spectralFor = {options_.strictMid, options_.strictMidHigh, options_.strictHigh};
+  if (std::string reason = placeSamples(song, spectralFor, ws_.samples, ws_.spectral, image);
       !reason.empty()) {
     return reason;
   }

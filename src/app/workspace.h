@@ -13,7 +13,7 @@
 #include "input/frame_output.h"
 #include "input/interpreter.h"
 #include "input/kv_song.h"
-#include "samples/sample_banks.h"
+#include "image/sample_layout.h"
 #include "samples/spectral_resampler.h"
 
 namespace kvtram {

@@ -32,14 +32,15 @@ class ConsoleProgress : public BatchObserver {
 }  // namespace
 
 int runConvert(const ConvertArgs& args, std::ostream& out, std::ostream& err) {
-  // Checked before any file is touched, whatever the files are.
-  if (std::string optionError = validateOptions(args.options); !optionError.empty()) {
-    err << optionError << "\n";
-    return kExitBadArguments;
-  }
+  // The batch checks the options before any file is touched (the command
+  // line always names at least one file).
   auto workspace = std::make_unique<Workspace>();
   ConsoleProgress progress(err, args.quiet, args.showProgress);
   BatchOutcome outcome = runBatch(*workspace, args.files, args.options, &progress);
+  if (outcome.stoppedByOptions) {
+    err << outcome.message << "\n";
+    return kExitBadArguments;
+  }
   if (outcome.failures.empty()) {
     out << outcome.message << "\n";
     return kExitOk;

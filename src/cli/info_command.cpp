@@ -22,14 +22,6 @@ std::string hexByte(int value) {
   return text;
 }
 
-struct SongFigures {
-  int frames = 0;
-  long fmWrites = 0;
-  long psgWrites = 0;
-  long wavetableEvents = 0;  // per frame and channel, as the channel streams see them
-  long pcmEvents = 0;
-};
-
 // Describes one file on `out`; returns "" or the reason it failed (without the path).
 std::string describe(Workspace& ws, const std::string& path, const InfoArgs& args, std::ostream& out) {
   SongInterpreter& interpreter = ws.interpreter;
@@ -40,19 +32,8 @@ std::string describe(Workspace& ws, const std::string& path, const InfoArgs& arg
   interpreter.setRhythmMode(false);
   if (std::string reason = scanLoops(song, ws.samples); !reason.empty()) return reason;
 
-  SongFigures figures;
-  for (auto& marks : ws.samples.variantUsage) marks.fill(false);
-  int counter = 0;
-  figures.frames = playSong(interpreter, ws.frame, counter, [&](int, bool goesOn, const FrameOutput& f, int) {
-    figures.fmWrites += static_cast<long>(f.fmCommandLength / 2);
-    figures.psgWrites += static_cast<long>(f.psgCommandLength / 3);
-    for (int c = 0; c < kNoteChannels; ++c) {
-      if (f.sccEventBytes[static_cast<std::size_t>(c)] != 0) ++figures.wavetableEvents;
-      if (f.pcmEventBytes[static_cast<std::size_t>(c)] != 0) ++figures.pcmEvents;
-    }
-    // The conversion's own rule: the frame in which the song ends marks nothing.
-    if (goesOn) markVariantUsage(f, args.highQuality, ws.samples);
-  });
+  // The conversion's own survey of the song.
+  const SongSurvey figures = surveySong(interpreter, ws.frame, args.highQuality, ws.samples);
   if (!interpreter.failure().empty()) return interpreter.failure();
 
   out << path << "\n";
@@ -82,7 +63,7 @@ std::string describe(Workspace& ws, const std::string& path, const InfoArgs& arg
       << args.loopCount << "\n";
   out << "  FM writes       " << figures.fmWrites << "\n";
   out << "  PSG writes      " << figures.psgWrites << "\n";
-  out << "  wavetable notes " << figures.wavetableEvents << "\n";
+  out << "  wavetable notes " << figures.sccEvents << "\n";
   out << "  PCM notes       " << figures.pcmEvents << "\n";
   out << "  variants needed" << (args.highQuality ? " (high quality)" : "");
   bool any = false;
@@ -103,8 +84,10 @@ std::string describe(Workspace& ws, const std::string& path, const InfoArgs& arg
 }  // namespace
 
 int runInfo(const InfoArgs& args, std::ostream& out, std::ostream& err) {
-  if (args.loopCount < 1 || args.loopCount > 15) {
-    err << msg::kLoopRange << "\n";
+  ConversionOptions options;
+  options.loopCount = args.loopCount;
+  if (std::string optionError = validateOptions(options); !optionError.empty()) {
+    err << optionError << "\n";
     return kExitBadArguments;
   }
   auto workspace = std::make_unique<Workspace>();

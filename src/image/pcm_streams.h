@@ -19,19 +19,13 @@
 #include "image/image_format.h"
 #include "image/output_image.h"
 #include "input/frame_output.h"
+#include "samples/sample_variants.h"
 
 namespace kvtram {
 
 // A note group can be acted on at frame counter values up to 72002 in a song
 // that runs into the frame limit; the plan has room beyond that.
 inline constexpr int kPlanEntries = 72008;
-
-// The variant (1-3) that a pitch byte needs.
-int variantOfPitch(int pitch, bool highQuality);
-
-// The note's pitch index in its variant (95 stands for the variant's own pitch,
-// one step per semitone); may exceed 95 for a pitch the variant cannot play.
-int pitchIndex(int pitch, int variant);
 
 // Per channel and frame counter value: the variant of the note group whose
 // note-on is acted on there (0 = none).

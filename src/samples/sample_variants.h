@@ -1,5 +1,6 @@
-// The three pitch variants in which every sample is stored, and the one rate
-// the player plays all of them at.
+// The three pitch variants in which every sample is stored, the one rate the
+// player plays all of them at, and the arithmetic that picks a note's variant
+// and its pitch index within it.
 //
 // Each variant is the sample transposed to one pitch range. The linear
 // resampler steps through the source by the variant's ratio (source samples
@@ -24,5 +25,13 @@ inline constexpr double kVariantRatio[kVariantCount] = {
 
 inline constexpr double kVariantSourceRate[kVariantCount] = {
     15700.0, 22203.152892000002, 31400.0};
+
+// The variant (1-3) that a pitch byte needs: up to 128 the mid variant, up to
+// 186 the mid-high one when `highQuality` (else the high one), above the high one.
+int variantOfPitch(int pitch, bool highQuality);
+
+// The note's pitch index in its variant (95 stands for the variant's own pitch,
+// one step per semitone); may exceed 95 for a pitch the variant cannot play.
+int pitchIndex(int pitch, int variant);
 
 }  // namespace kvtram

@@ -1,4 +1,4 @@
-#include "samples/sample_banks.h"
+#include "image/sample_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +22,7 @@ class SampleBanksTest : public ::testing::Test {
   std::unique_ptr<SampleBankState> state = std::make_unique<SampleBankState>();
   std::unique_ptr<SpectralResampler> spectral = std::make_unique<SpectralResampler>();
   std::unique_ptr<OutputImage> image = std::make_unique<OutputImage>();
-  ConversionOptions linearOnly = [] {
-    ConversionOptions o;
-    o.strictMid = o.strictMidHigh = o.strictHigh = false;
-    return o;
-  }();
+  SpectralVariants linearOnly{};
 
   void load(const KvSongBuilder& builder) {
     ASSERT_EQ(loadSong(builder.write(dir.path(), "s"), *files, *song), "");

@@ -1,9 +1,9 @@
-#include "samples/sample_banks.h"
+#include "image/sample_layout.h"
 
 #include <algorithm>
 
 #include "image/image_format.h"
-#include "image/pcm_streams.h"
+#include "input/song_player.h"
 #include "messages/messages.h"
 #include "samples/linear_resampler.h"
 #include "samples/sample_variants.h"
@@ -46,13 +46,29 @@ void markVariantUsage(const FrameOutput& out, bool highQuality, SampleBankState&
   }
 }
 
-std::string placeSamples(KvSong& song, const ConversionOptions& options, SampleBankState& state,
+SongSurvey surveySong(SongInterpreter& interpreter, FrameOutput& frame, bool highQuality,
+                      SampleBankState& state) {
+  SongSurvey survey;
+  for (auto& marks : state.variantUsage) marks.fill(false);
+  int counter = 0;
+  survey.frames = playSong(interpreter, frame, counter, [&](int, bool goesOn, const FrameOutput& f, int) {
+    survey.fmWrites += static_cast<long>(f.fmCommandLength / 2);
+    survey.psgWrites += static_cast<long>(f.psgCommandLength / 3);
+    for (std::size_t c = 0; c < static_cast<std::size_t>(kNoteChannels); ++c) {
+      if (f.sccEventBytes[c] != 0) ++survey.sccEvents;
+      if (f.pcmEventBytes[c] != 0) ++survey.pcmEvents;
+    }
+    if (goesOn) markVariantUsage(f, highQuality, state);
+  });
+  return survey;
+}
+
+std::string placeSamples(KvSong& song, const SpectralVariants& spectralFor, SampleBankState& state,
                          SpectralResampler& spectral, OutputImage& image) {
   const int tableStart = sampleEntryAddress(song.waveCount, 0, 1);
   if (tableStart + kSampleEntryBytes * song.sampleCount > kBankBytes) {
     return msg::kPointerTableTooLarge;
   }
-  const bool spectralFor[3] = {options.strictMid, options.strictMidHigh, options.strictHigh};
   // Look-ahead copies may read past a variant's output; what they find there
   // is the same for every run of the same file.
   std::fill(state.resampleBuffer.begin(), state.resampleBuffer.end(), std::uint8_t{0});
@@ -78,13 +94,14 @@ std::string placeSamples(KvSong& song, const ConversionOptions& options, SampleB
         loopStart = srcLength - static_cast<std::size_t>(loopBlocks) * kBlockBytes;
       }
       const double ratio = kVariantRatio[v - 1];
+      const bool spectralVariant = spectralFor[static_cast<std::size_t>(v - 1)];
       const std::size_t length = static_cast<std::size_t>(static_cast<double>(srcLength) / ratio);
       const std::size_t loopOffset = static_cast<std::size_t>(static_cast<double>(loopStart) / ratio);
 
       int loopAddress = start;
       if (length != 0) {
         if (length + 208 > kResampleCapacity) return msg::sampleTooLong(s);
-        if (spectralFor[v - 1]) {
+        if (spectralVariant) {
           const double rate = kVariantSourceRate[v - 1];
           if (!SpectralResampler::fits(srcLength) ||
               SpectralResampler::outputLength(srcLength, rate) > kResampleCapacity) {

@@ -1,5 +1,6 @@
-// The sample banks: which variants of which samples the song's notes need,
-// their resampling, and their placement from image address 0x4000 on, with the
+// The sample banks of the image: which variants of which samples the song's
+// notes need (one survey of the song, which `kvtram info` shares), their
+// resampling, and their placement from image address 0x4000 on, with the
 // sample pointer table in bank 0.
 //
 // Every sample has three variants (mid, mid-high, high), each resampled to
@@ -16,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "app/options.h"
 #include "image/output_image.h"
 #include "input/frame_output.h"
+#include "input/interpreter.h"
 #include "input/kv_song.h"
 
 namespace kvtram {
@@ -44,10 +45,31 @@ std::string scanLoops(const KvSong& song, SampleBankState& state);
 // Marks the variants that the PCM note events of one frame need.
 void markVariantUsage(const FrameOutput& out, bool highQuality, SampleBankState& state);
 
+// What one play of a song shows: its length, its register writes and note
+// events, and (in the bank state) the sample variants its PCM notes need.
+struct SongSurvey {
+  int frames = 0;
+  long fmWrites = 0;
+  long psgWrites = 0;
+  long sccEvents = 0;  // per frame and channel
+  long pcmEvents = 0;
+};
+
+// Plays the song once from where the interpreter stands (the caller restarts
+// it) and marks the variants the notes need, after clearing every mark. The
+// frame in which the song ends marks nothing. The caller checks the
+// interpreter's failure().
+SongSurvey surveySong(SongInterpreter& interpreter, FrameOutput& frame, bool highQuality,
+                      SampleBankState& state);
+
+// Which variants (index 0 = mid) the spectral resampler makes; the others are
+// resampled linearly.
+using SpectralVariants = std::array<bool, 3>;
+
 // Resamples every marked variant and places all variants' data and pointers.
 // Placement starts at the image's address (0x4000 in a conversion). On return the image's address is where
 // the streams start. Returns "" or the reason the file does not fit.
-std::string placeSamples(KvSong& song, const ConversionOptions& options,
-                         SampleBankState& state, SpectralResampler& spectral, OutputImage& image);
+std::string placeSamples(KvSong& song, const SpectralVariants& spectralFor, SampleBankState& state,
+                         SpectralResampler& spectral, OutputImage& image);
 
 }  // namespace kvtram
