@@ -11,8 +11,8 @@
 
 #include "app/convert_file.h"
 #include "app/workspace.h"
-#include "tests/support/kv_song_builder.h"
-#include "tests/support/temp_dir.h"
+#include "support/kv_song_builder.h"
+#include "support/temp_dir.h"
 
 namespace {
 

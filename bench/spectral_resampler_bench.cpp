@@ -11,7 +11,7 @@
 
 #include "samples/sample_variants.h"
 #include "samples/spectral_resampler.h"
-#include "tests/samples/spectral_reference.h"
+#include "support/spectral_reference.h"
 
 namespace {
 

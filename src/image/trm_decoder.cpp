@@ -338,24 +338,6 @@ TrmPointer decodeBankPointer(const std::uint8_t* bytes) {
   return p;
 }
 
-const char* commandKindName(TrmCommandKind kind) {
-  switch (kind) {
-    case TrmCommandKind::Wait: return "wait";
-    case TrmCommandKind::End: return "end";
-    case TrmCommandKind::NextBank: return "next bank";
-    case TrmCommandKind::PsgWrite: return "psg";
-    case TrmCommandKind::FmInit: return "fm init";
-    case TrmCommandKind::FmWrite: return "fm";
-    case TrmCommandKind::SelectSample: return "sample";
-    case TrmCommandKind::NoteVolume: return "volume";
-    case TrmCommandKind::NoteChange: return "change";
-    case TrmCommandKind::Note: return "note";
-    case TrmCommandKind::WaveAddress: return "wave";
-    case TrmCommandKind::Tone: return "tone";
-  }
-  return "?";
-}
-
 std::string streamName(const TrmStream& stream) {
   switch (stream.kind) {
     case TrmStreamKind::Psg: return "PSG ストリーム";

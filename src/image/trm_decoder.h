@@ -60,7 +60,6 @@ enum class TrmCommandKind {
   WaveAddress,   // 7A lo hi: pointer = wave address
   Tone,          // AD lo hi*16+vol + count: reg = period, value = volume, count frames
 };
-const char* commandKindName(TrmCommandKind kind);
 
 struct TrmCommand {
   std::int64_t time = 0;  // frames the player has waited when it reaches the command

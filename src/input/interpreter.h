@@ -59,8 +59,6 @@ class SongInterpreter {
   bool rhythmMode() const { return rhythmMode_; }
   void setRhythmMode(bool on) { rhythmMode_ = on; }
 
-  const ChannelState& channel(int ch) const { return channels_[static_cast<std::size_t>(ch)]; }
-  int pcmChannelMask() const { return pcmChannelMask_; }
   // How often the song was restarted (one per pass over it).
   int restarts() const { return restarts_; }
 

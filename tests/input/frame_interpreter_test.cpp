@@ -538,22 +538,27 @@ TEST_F(Interpreter, LoadResetsPlaybackButKeepsRhythmMode) {
   first.stream(Bytes(32, 0)).stream({0xFF, 0xFE});
   load(first);
   int counter = 0;
+  out->clear();
+  ASSERT_EQ(interpreter.advanceFrames(1, counter, *out), 1);
+  EXPECT_EQ(out->pcmEventBytes[0], 4) << "0x50 after 0xA9 0x01 is a PCM event";
   while (interpreter.advanceFrames(1, counter, *out) != 0) out->clear();
   EXPECT_TRUE(interpreter.rhythmMode());
-  EXPECT_EQ(interpreter.pcmChannelMask(), 0x01);
 
   // Second song: 0x36 sees rhythm mode; channel 0 plays a wavetable note from
   // its start state; its first wave load gives wave 0 again.
   KvSongBuilder second;
-  second.pcmMask(0x00).stream({0x36, 0x5A, 0x58, 0x00, 0xAC, 0xE8, 0x03}).stream(Bytes(32, 0));
+  second.pcmMask(0x00).stream({0x36, 0x5A, 0x58, 0x00, 0xFF, 0xAC, 0xE8, 0x03}).stream(Bytes(32, 0));
   second.stream({0x50, 0x00, 0xFF, 0xFE});
   load(second);
-  EXPECT_EQ(interpreter.pcmChannelMask(), 0x00);
-  EXPECT_EQ(interpreter.channel(0).frequency, 0xFFFF);
-  EXPECT_EQ(interpreter.channel(0).volume, 0);
   out->clear();
   EXPECT_EQ(interpreter.advanceFrames(1, counter, *out), 1);
   EXPECT_EQ(Bytes(out->fmCommands.begin(), out->fmCommands.begin() + 2), (Bytes{0xE6, 0x0B}));
+  // Channel 0 is back at its start state: volume 0, frequency 0xFFFF (period 3).
+  ASSERT_EQ(out->sccEventBytes[0], 8);
+  EXPECT_EQ(out->scc[0], (SccNoteEvent{0x66, 0x00, 0x79, 0x03, 0x00, 0x7A, 0x00, 0x40}));
+  EXPECT_EQ(out->pcmEventBytes[0], 0);
+  out->clear();
+  EXPECT_EQ(interpreter.advanceFrames(1, counter, *out), 1);
   ASSERT_EQ(out->sccEventBytes[0], 8);
   // 0x50 after the wave load: wave 0, frequency 1000.
   EXPECT_EQ(out->scc[0], (SccNoteEvent{0x66, 0x00, 0x79, 0xE8, 0x00, 0x7A, 0x00, 0x40}));

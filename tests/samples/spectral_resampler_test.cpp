@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "samples/sample_variants.h"
-#include "spectral_reference.h"
+#include "support/spectral_reference.h"
 
 namespace kvtram {
 namespace {

@@ -1,5 +1,5 @@
-// Builds whole KV music files (and their sample files) for tests and for the
-// example songs: header, sample directory, patch list, rows-instrument byte,
+// Builds whole KV music files (and their sample files) for the tests, the
+// benchmarks and the example songs (it lives in support/ so that all three may use it): header, sample directory, patch list, rows-instrument byte,
 // macro table and music stream, laid out as the format version says.
 #pragma once
 

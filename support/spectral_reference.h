@@ -2,8 +2,8 @@
 // with no reuse of anything between frames or bins: every frame windows its
 // samples again for every bin, restarts the analysis angle at 0.0 and calls
 // cos and sin for every term. It is slow on purpose and serves the tests and
-// the benchmark as the reference that SpectralResampler must match byte for
-// byte.
+// the benchmark (it lives in support/, which both may use) as the reference
+// that SpectralResampler must match byte for byte.
 #pragma once
 
 #include <cmath>
