@@ -29,14 +29,14 @@ KvSongBuilder fmPsgSccExample() {
   song.macro({0x22, 0x12, 0xFF, 0x22, 0x02});        // 1: FM key on, and off in the next frame
 
   Bytes s;
-  // Frame 1: the user instrument, two FM notes, PSG set-up, a wavetable note on channel 0.
+  // Frame 1: the user instrument, two FM notes, PSG set-up, a SCC note on channel 0.
   append(s, {0xA8, 0x61, 0x61, 0x1E, 0x17, 0xF0, 0x7F, 0x00, 0x17});
   append(s, {0x30, 0x03, 0x10, 0xAB, 0x20, 0x1C});
   append(s, {0x31, 0x35, 0x11, 0x57, 0x21, 0x1B});
   append(s, {0x47, 0x38, 0x40, 0xFE, 0x41, 0x00, 0x48, 0x0C});
   append(s, {0x80, 0x3C, 0x00, 0xE8, 0x03, 0xFF});
   emptyFrames(s, 1);
-  // Frame 3: compact wavetable notes on channels 0 and 1, PSG channel A on the envelope.
+  // Frame 3: compact SCC notes on channels 0 and 1, PSG channel A on the envelope.
   append(s, {0xD1, 0x23, 0x1F, 0x40, 0x2C, 0x48, 0x10, 0xFF});
   // Frame 4: row mode on FM channels 0-1: a dense row (volume nibbles F and F,
   // notes 0x28 and 0x2C), whose last byte's low nibble 3 is the next row: a
@@ -90,7 +90,7 @@ KvSongBuilder pcmExample() {
 
   Bytes s;
   // Frame 1: channel 0 note-on (sample 1, pitch 100: mid variant); channel 1
-  // plays a wavetable tone (wave 0, volume 60); a little PSG.
+  // plays a SCC note (wave 0, volume 60); a little PSG.
   append(s, {0xA0, 0x3C, 0x01, 0x64, 0x71, 0x00, 0x3C, 0x47, 0x3E, 0x48, 0x0A, 0x40, 0x80, 0xFF});
   emptyFrames(s, 1);
   append(s, {0xC0, 0x96, 0xFF});              // 3: pitch 150 in the same note: the note needs a higher variant

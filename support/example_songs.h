@@ -10,13 +10,13 @@
 
 namespace kvtram {
 
-// FM (user instrument, register writes, row mode), PSG and wavetable notes on
+// FM (user instrument, register writes, row mode), PSG and SCC notes on
 // two note channels, a macro and a loop jump; no samples.
 KvSongBuilder fmPsgSccExample();
 
 // Two PCM channels: a wave set as sample 0, a looped and an unlooped sample,
 // notes across the pitch ranges of all three variants with volume and pitch
-// changes, and wavetable tones on a PCM channel.
+// changes, and SCC notes on a PCM channel.
 KvSongBuilder pcmExample();
 
 struct ExampleSong {

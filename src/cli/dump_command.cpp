@@ -74,7 +74,7 @@ std::string describe(const TrmImage& image, const TrmCommand& c) {
     case TrmCommandKind::NoteChange: return "change (next note changes the sounding note)";
     case TrmCommandKind::Note: return format("note %lld, %lld frames", c.reg, c.count);
     case TrmCommandKind::WaveAddress: return format("wave address 0x%04llX", c.pointer);
-    case TrmCommandKind::Tone: return format("tone period %lld volume %lld, %lld frames", c.reg, c.value, c.count);
+    case TrmCommandKind::SccNote: return format("tone period %lld volume %lld, %lld frames", c.reg, c.value, c.count);
   }
   return "?";
 }

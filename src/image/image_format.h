@@ -118,7 +118,7 @@ inline constexpr std::uint8_t kNoteChangeCommand = 0x64;  // the next note chang
 // A note is its pitch index 0x00-0x5F followed by a wait count.
 inline constexpr int kMaxPitchIndex = 0x5F;
 inline constexpr std::uint8_t kWaveAddressCommand = 0x7A;  // lo hi
-// 0xAD period low, period high 4 bits x 16 + volume, wait count.
-inline constexpr std::uint8_t kToneCommand = 0xAD;
+// SCC note: 0xAD period low, period high 4 bits x 16 + volume, wait count.
+inline constexpr std::uint8_t kSccNoteCommand = 0xAD;
 
 }  // namespace kvtram

@@ -43,7 +43,7 @@ ChannelEmitter::Result ChannelEmitter::frame(OutputImage& image, const FrameOutp
   auto put = [this, &n](int b) { bytes_[n++] = static_cast<std::uint8_t>(b); };
   auto putCount = [this, &n](int count) { n += encodeWaitCount(count, bytes_.data() + n); };
 
-  if (notePending_ && tonePending_) tonePending_ = false;  // the tone is lost
+  if (notePending_ && sccPending_) sccPending_ = false;  // the SCC note is lost
   if (first_) {
     put(kWaitCommand);
     putCount(wait_ - 1);
@@ -83,28 +83,28 @@ ChannelEmitter::Result ChannelEmitter::frame(OutputImage& image, const FrameOutp
     note_ = out.pcm[c];
     notePending_ = true;
   }
-  if (tonePending_) {
-    if (toneWave_ != lastWave_) {
+  if (sccPending_) {
+    if (sccWave_ != lastWave_) {
       put(kWaveAddressCommand);
-      put(toneWave_ % 256);
-      put(toneWave_ / 256);
-      lastWave_ = toneWave_;
+      put(sccWave_ % 256);
+      put(sccWave_ / 256);
+      lastWave_ = sccWave_;
     }
-    put(kToneCommand);
-    put(tonePeriod_ % 256);
-    put(((tonePeriod_ / 256) & 0x0F) * 16 + toneVolume_);
+    put(kSccNoteCommand);
+    put(sccPeriod_ % 256);
+    put(((sccPeriod_ / 256) & 0x0F) * 16 + sccVolume_);
     putCount(wait_ - 1);
     wait_ = 1;
     lastEntry_ = -1;
     lastVolume_ = -1;
-    tonePending_ = false;
+    sccPending_ = false;
   }
   if (out.sccEventBytes[c] != 0) {
-    const SccNoteEvent& tone = out.scc[c];
-    toneVolume_ = tone[1];
-    tonePeriod_ = tone[3] + 256 * tone[4];
-    toneWave_ = tone[6] + 256 * tone[7];
-    tonePending_ = true;
+    const SccNoteEvent& scc = out.scc[c];
+    sccVolume_ = scc[1];
+    sccPeriod_ = scc[3] + 256 * scc[4];
+    sccWave_ = scc[6] + 256 * scc[7];
+    sccPending_ = true;
   }
   if (last) put(kEndCommand);
   if (!placeFramedBytes(image, bytes_.data(), n)) return Result::FrameTooLongForBank;

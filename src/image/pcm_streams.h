@@ -1,13 +1,13 @@
 // The PCM channel streams. On a PCM channel the song plays sampled notes (a
-// sample, a pitch byte, a volume) or wavetable tones (a wave, a period, a
+// sample, a pitch byte, a volume) or SCC notes (a wave, a period, a
 // volume). Every run of notes that begins with a note-on is played from one
 // sample variant, the highest that any of its notes needs, so each channel
 // takes two passes: planning records the variant per run, emission writes the
 // stream.
 //
 // Stream commands (image_format.h): an opening wait; sample selection, note
-// volume, note change, notes (pitch index + wait count), wave address, tones
-// (period, volume, wait count); the end command.
+// volume, note change, notes (pitch index + wait count), wave address, SCC
+// notes (period, volume, wait count); the end command.
 #pragma once
 
 #include <array>
@@ -81,11 +81,11 @@ class ChannelEmitter {
   int wait_ = 2;  // frames since the last emitted command, plus 1
   bool first_ = true;
   bool notePending_ = false;
-  bool tonePending_ = false;
+  bool sccPending_ = false;
   PcmNoteEvent note_{};
-  int toneVolume_ = 0;
-  int tonePeriod_ = 0;
-  int toneWave_ = 0;
+  int sccVolume_ = 0;
+  int sccPeriod_ = 0;
+  int sccWave_ = 0;
   int variant_ = 0;
   int lastEntry_ = -1;
   int lastVolume_ = -1;

@@ -48,6 +48,14 @@ class StreamWalker {
   // Reads a wait count (1-255, or 0 lo hi for 256 and more) at `address`.
   std::string count(int address, int& value, int& length) const;
   std::string fmInit(int address, TrmCommand& command) const;
+  // The bytes of a command of `length` bytes, or of a fixed part followed by a wait count.
+  std::string operands(int address, int length, TrmCommand& c) const;
+  std::string withCount(int address, int fixed, TrmCommand& c) const;
+  // One command of the stream's kind at `address` (not 0x68 or 0x69); `known`
+  // becomes false for a byte that is no command of this kind of stream.
+  std::string psgCommand(int address, int op, TrmCommand& c, bool& known) const;
+  std::string fmCommand(int address, int op, bool first, TrmCommand& c, bool& known) const;
+  std::string channelCommand(int address, int op, bool first, TrmCommand& c, bool& known) const;
 
   const std::vector<std::uint8_t>& file_;
   TrmStream& stream_;
@@ -95,6 +103,106 @@ std::string StreamWalker::fmInit(int address, TrmCommand& command) const {
   return {};
 }
 
+std::string StreamWalker::operands(int address, int length, TrmCommand& c) const {
+  c.length = length;
+  return has(address, length) ? std::string() : truncated(address);
+}
+
+std::string StreamWalker::withCount(int address, int fixed, TrmCommand& c) const {
+  int value = 0, length = 0;
+  std::string failure = count(address + fixed, value, length);
+  c.count = value;
+  c.length = fixed + length;
+  return failure;
+}
+
+std::string StreamWalker::psgCommand(int address, int op, TrmCommand& c, bool& known) const {
+  if (op == kWaitCommand) {
+    c.kind = TrmCommandKind::Wait;
+    return withCount(address, 1, c);
+  }
+  if (op != kPsgWriteCommand) {
+    known = false;
+    return {};
+  }
+  c.kind = TrmCommandKind::PsgWrite;
+  if (std::string failure = operands(address, 3, c); !failure.empty()) return failure;
+  c.reg = at(address + 1);
+  c.value = at(address + 2);
+  if (c.reg > 15) return fault(address, "の PSG レジスタ番号 " + std::to_string(c.reg) + " は 15 を超えます");
+  return {};
+}
+
+std::string StreamWalker::fmCommand(int address, int op, bool first, TrmCommand& c, bool& known) const {
+  if (first) {
+    if (op != kFmInitCommand) return fault(address, "に FM 初期化ブロック (0xAD) がありません");
+    return fmInit(address, c);
+  }
+  if (op == kWaitCommand) {
+    c.kind = TrmCommandKind::Wait;
+    return withCount(address, 1, c);
+  }
+  if (op < kFmWriteCommand || op > kFmWriteCommand + 0x3F) {
+    known = false;
+    return {};
+  }
+  c.kind = TrmCommandKind::FmWrite;
+  c.reg = op - kFmWriteCommand;
+  if (std::string failure = operands(address, 2, c); !failure.empty()) return failure;
+  c.value = at(address + 1);
+  return {};
+}
+
+std::string StreamWalker::channelCommand(int address, int op, bool first, TrmCommand& c, bool& known) const {
+  if (first) {
+    if (op != kWaitCommand) return fault(address, "に最初の待ち (0xAC) がありません");
+    c.kind = TrmCommandKind::Wait;
+    return withCount(address, 1, c);
+  }
+  if (op <= kMaxPitchIndex) {
+    c.kind = TrmCommandKind::Note;
+    c.reg = op;
+    return withCount(address, 1, c);
+  }
+  if (op == kSelectSampleCommand) {
+    c.kind = TrmCommandKind::SelectSample;
+    if (std::string failure = operands(address, 5, c); !failure.empty()) return failure;
+    int hi = at(address + 2);
+    c.pointer = at(address + 1) + 256 * (hi - kBankZeroWindow);
+    if (hi < kBankZeroWindow || hi >= kBankZeroWindow + kBank / 256 || at(address + 3) != 0 ||
+        at(address + 4) != 0) {
+      return fault(address, "のサンプル選択 (0x7B) のオペランドが不正です");
+    }
+    return {};
+  }
+  if (op == kNoteVolumeCommand) {
+    c.kind = TrmCommandKind::NoteVolume;
+    if (std::string failure = operands(address, 2, c); !failure.empty()) return failure;
+    c.value = at(address + 1);
+    return {};
+  }
+  if (op == kNoteChangeCommand) {
+    c.kind = TrmCommandKind::NoteChange;
+    c.length = 1;
+    return {};
+  }
+  if (op == kWaveAddressCommand) {
+    c.kind = TrmCommandKind::WaveAddress;
+    if (std::string failure = operands(address, 3, c); !failure.empty()) return failure;
+    c.pointer = at(address + 1) + 256 * at(address + 2);
+    return {};
+  }
+  if (op == kSccNoteCommand) {
+    c.kind = TrmCommandKind::SccNote;
+    if (!has(address, 3)) return truncated(address);
+    c.reg = at(address + 1) + 256 * (at(address + 2) >> 4);
+    c.value = at(address + 2) & 0x0F;
+    return withCount(address, 3, c);
+  }
+  known = false;
+  return {};
+}
+
 std::string StreamWalker::walk() {
   int address = stream_.start;
   std::int64_t time = 0;
@@ -108,16 +216,6 @@ std::string StreamWalker::walk() {
     c.time = time;
     const int op = at(address);
     std::string failure;
-    auto operands = [&](int length) {
-      c.length = length;
-      if (!has(address, length)) failure = truncated(address);
-    };
-    auto withCount = [&](int fixed) {
-      int value = 0, length = 0;
-      failure = count(address + fixed, value, length);
-      c.count = value;
-      c.length = fixed + length;
-    };
 
     if (op == kNextBankCommand) {
       c.kind = TrmCommandKind::NextBank;
@@ -143,79 +241,9 @@ std::string StreamWalker::walk() {
 
     bool known = true;
     switch (stream_.kind) {
-      case TrmStreamKind::Psg:
-        if (op == kWaitCommand) {
-          c.kind = TrmCommandKind::Wait;
-          withCount(1);
-        } else if (op == kPsgWriteCommand) {
-          c.kind = TrmCommandKind::PsgWrite;
-          operands(3);
-          if (failure.empty()) {
-            c.reg = at(address + 1);
-            c.value = at(address + 2);
-            if (c.reg > 15) failure = fault(address, "の PSG レジスタ番号 " + std::to_string(c.reg) + " は 15 を超えます");
-          }
-        } else {
-          known = false;
-        }
-        break;
-      case TrmStreamKind::Fm:
-        if (first) {
-          if (op != kFmInitCommand) return fault(address, "に FM 初期化ブロック (0xAD) がありません");
-          failure = fmInit(address, c);
-        } else if (op == kWaitCommand) {
-          c.kind = TrmCommandKind::Wait;
-          withCount(1);
-        } else if (op >= kFmWriteCommand && op <= kFmWriteCommand + 0x3F) {
-          c.kind = TrmCommandKind::FmWrite;
-          operands(2);
-          c.reg = op - kFmWriteCommand;
-          if (failure.empty()) c.value = at(address + 1);
-        } else {
-          known = false;
-        }
-        break;
-      case TrmStreamKind::PcmChannel:
-        if (first) {
-          if (op != kWaitCommand) return fault(address, "に最初の待ち (0xAC) がありません");
-          c.kind = TrmCommandKind::Wait;
-          withCount(1);
-        } else if (op <= kMaxPitchIndex) {
-          c.kind = TrmCommandKind::Note;
-          c.reg = op;
-          withCount(1);
-        } else if (op == kSelectSampleCommand) {
-          c.kind = TrmCommandKind::SelectSample;
-          operands(5);
-          if (failure.empty()) {
-            int hi = at(address + 2);
-            if (hi < kBankZeroWindow || hi >= kBankZeroWindow + kBank / 256 || at(address + 3) != 0 ||
-                at(address + 4) != 0) {
-              failure = fault(address, "のサンプル選択 (0x7B) のオペランドが不正です");
-            }
-            c.pointer = at(address + 1) + 256 * (hi - kBankZeroWindow);
-          }
-        } else if (op == kNoteVolumeCommand) {
-          c.kind = TrmCommandKind::NoteVolume;
-          operands(2);
-          if (failure.empty()) c.value = at(address + 1);
-        } else if (op == kNoteChangeCommand) {
-          c.kind = TrmCommandKind::NoteChange;
-          c.length = 1;
-        } else if (op == kWaveAddressCommand) {
-          c.kind = TrmCommandKind::WaveAddress;
-          operands(3);
-          if (failure.empty()) c.pointer = at(address + 1) + 256 * at(address + 2);
-        } else if (op == kToneCommand) {
-          c.kind = TrmCommandKind::Tone;
-          if (!has(address, 3)) return truncated(address);
-          c.reg = at(address + 1) + 256 * (at(address + 2) >> 4);
-          c.value = at(address + 2) & 0x0F;
-          withCount(3);
-        } else {
-          known = false;
-        }
-        break;
+      case TrmStreamKind::Psg: failure = psgCommand(address, op, c, known); break;
+      case TrmStreamKind::Fm: failure = fmCommand(address, op, first, c, known); break;
+      case TrmStreamKind::PcmChannel: failure = channelCommand(address, op, first, c, known); break;
     }
     if (!known) return fault(address, "に不明なコマンド " + hexByte(op) + " があります");
     if (!failure.empty()) return failure;
@@ -223,7 +251,7 @@ std::string StreamWalker::walk() {
       return fault(address, "のコマンドがバンク境界をまたいでいます");
     }
     first = false;
-    if (c.kind == TrmCommandKind::Wait || c.kind == TrmCommandKind::Note || c.kind == TrmCommandKind::Tone) {
+    if (c.kind == TrmCommandKind::Wait || c.kind == TrmCommandKind::Note || c.kind == TrmCommandKind::SccNote) {
       time += c.count;
     }
     stream_.commands.push_back(c);

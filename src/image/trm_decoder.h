@@ -58,7 +58,7 @@ enum class TrmCommandKind {
   NoteChange,    // 64: the next note changes the sounding note
   Note,          // 00-5F + count: reg = pitch index, count frames
   WaveAddress,   // 7A lo hi: pointer = wave address
-  Tone,          // AD lo hi*16+vol + count: reg = period, value = volume, count frames
+  SccNote,       // AD lo hi*16+vol + count: reg = period, value = volume, count frames
 };
 
 struct TrmCommand {
@@ -66,9 +66,9 @@ struct TrmCommand {
   int address = 0;        // image address of its first byte
   int length = 0;         // its bytes, operands included
   TrmCommandKind kind = TrmCommandKind::End;
-  int count = 0;    // Wait, Note, Tone: the frames it waits
-  int reg = 0;      // PsgWrite/FmWrite: register; Note: pitch index; Tone: period
-  int value = 0;    // PsgWrite/FmWrite: value; NoteVolume: its byte; Tone: volume
+  int count = 0;    // Wait, Note, SccNote: the frames it waits
+  int reg = 0;      // PsgWrite/FmWrite: register; Note: pitch index; SccNote: period
+  int value = 0;    // PsgWrite/FmWrite: value; NoteVolume: its byte; SccNote: volume
   int pointer = 0;  // SelectSample: entry address; WaveAddress: wave address
 };
 

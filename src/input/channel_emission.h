@@ -10,7 +10,7 @@
 namespace kvtram {
 
 // The note state of one of the eight note channels; the same state serves
-// wavetable and PCM notes.
+// SCC and PCM notes.
 struct ChannelState {
   int volume = 0;           // last volume operand, 0-255
   int wave = 0;             // last wave number or sample number, 0-255
@@ -35,14 +35,14 @@ bool emitPsgRegister(FrameOutput& out, int reg, std::uint8_t raw, int psgVolumeR
 bool emitRowWrite(FrameOutput& out, int channel, int low, int high, int rowsInstrument,
                   int fmVolumeReduction);
 
-// Rewrites the channel's wavetable note event from its state.
+// Rewrites the channel's SCC note event from its state.
 void writeSccEvent(FrameOutput& out, int channel, const ChannelState& state);
 
 // Adds `changeBit` to the channel's PCM note event and rewrites its bytes.
 void writePcmEvent(FrameOutput& out, int channel, const ChannelState& state,
                    std::uint8_t changeBit);
 
-// Wavetable volumes of the compact note command's 16 volume indices.
+// SCC volumes of the compact note command's 16 volume indices.
 inline constexpr int kCompactVolumes[16] = {0, 1, 2, 3, 4, 5, 6, 8, 10, 13, 17, 22, 29, 37, 48, 63};
 
 }  // namespace kvtram

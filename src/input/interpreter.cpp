@@ -207,20 +207,31 @@ int SongInterpreter::advanceFrames(int count, int& frameCounter, FrameOutput& ou
 }
 
 SongInterpreter::Flow SongInterpreter::execute(std::uint8_t code) {
-  const int ch = code & 7;
-  ChannelState& state = channels_[static_cast<std::size_t>(ch)];
-  auto frequencyOperands = [this](ChannelState& s) {
-    int low = readCommandByte();
-    int high = readCommandByte();
-    s.frequency = high * 256 + low;
-  };
-
   if (code <= 0x3F) {
     fm(code, readCommandByte());
   } else if (code <= 0x4F) {
     std::uint8_t raw = readCommandByte();
     if (!emitPsgRegister(*out_, code - 0x40, raw, options.psgVolumeReduction)) fail(kFrameTooBig);
-  } else if (code <= 0x57) {
+  } else if (code <= 0x8F || (code >= 0xA0 && code <= 0xA7) || (code >= 0xB0 && code <= 0xC7) ||
+             (code >= 0xD0 && code <= 0xD7)) {
+    noteCommand(code);
+  } else {
+    return controlCommand(code);
+  }
+  return Flow::Continue;
+}
+
+void SongInterpreter::frequencyOperands(ChannelState& state) {
+  int low = readCommandByte();
+  int high = readCommandByte();
+  state.frequency = high * 256 + low;
+}
+
+// The commands that set a note channel's state and write its note events.
+void SongInterpreter::noteCommand(std::uint8_t code) {
+  const int ch = code & 7;
+  ChannelState& state = channels_[static_cast<std::size_t>(ch)];
+  if (code <= 0x57) {
     state.volume = readCommandByte();
     noteEvent(ch, kPcmChannelVolume);
   } else if (code <= 0x5F) {
@@ -246,15 +257,43 @@ SongInterpreter::Flow SongInterpreter::execute(std::uint8_t code) {
     state.wave = readCommandByte();
     frequencyOperands(state);
     sccEvent(ch);
-  } else if (code <= 0x9E) {
-    callMacro(code - 0x80);
-  } else if (code == 0x9F) {
-    callMacro(readCommandByte());
   } else if (code <= 0xA7) {
     state.volume = readCommandByte();
     state.wave = readCommandByte();
     state.frequency = readCommandByte();
     pcmEvent(ch, kPcmNoteOn);
+  } else if (code <= 0xB7) {
+    state.volume = readCommandByte();
+    state.wave = readCommandByte();
+    state.frequency = 0x80;
+    pcmEvent(ch, kPcmNoteOn);
+  } else if (code <= 0xBF) {
+    state.volume = readCommandByte();
+    pcmEvent(ch, kPcmVolumeChange);
+  } else if (code <= 0xC7) {
+    state.frequency = readCommandByte();
+    pcmEvent(ch, kPcmPitchChange);
+  } else if (code <= 0xD7) {
+    int n = code - 0xCF;
+    for (int c = 0; c < n; ++c) {
+      int a = readCommandByte();
+      int b = readCommandByte();
+      ChannelState& s = channels_[static_cast<std::size_t>(c)];
+      s.volume = kCompactVolumes[b & 0x0F];
+      s.frequency = ((b >> 4) * 256 + a) * 4;
+      s.wave = 0;
+      sccEvent(c);
+    }
+  }
+}
+
+// Macros, channel masks, wave loads, row mode, loop jumps and the ends of
+// frame and song.
+SongInterpreter::Flow SongInterpreter::controlCommand(std::uint8_t code) {
+  if (code <= 0x9E) {
+    callMacro(code - 0x80);
+  } else if (code == 0x9F) {
+    callMacro(readCommandByte());
   } else if (code == 0xA8) {
     for (int i = 0; i < 8; ++i) {
       if (!out_->appendFm(static_cast<std::uint8_t>(kFmWriteCommand + i), readCommandByte())) fail(kFrameTooBig);
@@ -291,32 +330,10 @@ SongInterpreter::Flow SongInterpreter::execute(std::uint8_t code) {
     }
   } else if (code == 0xAF) {
     // ignored
-  } else if (code <= 0xB7) {
-    state.volume = readCommandByte();
-    state.wave = readCommandByte();
-    state.frequency = 0x80;
-    pcmEvent(ch, kPcmNoteOn);
-  } else if (code <= 0xBF) {
-    state.volume = readCommandByte();
-    pcmEvent(ch, kPcmVolumeChange);
-  } else if (code <= 0xC7) {
-    state.frequency = readCommandByte();
-    pcmEvent(ch, kPcmPitchChange);
-  } else if (code <= 0xCF) {
+  } else if (code >= 0xC8 && code <= 0xCF) {
     streamByte();
     streamByte();
-  } else if (code <= 0xD7) {
-    int n = code - 0xCF;
-    for (int c = 0; c < n; ++c) {
-      int a = readCommandByte();
-      int b = readCommandByte();
-      ChannelState& s = channels_[static_cast<std::size_t>(c)];
-      s.volume = kCompactVolumes[b & 0x0F];
-      s.frequency = ((b >> 4) * 256 + a) * 4;
-      s.wave = 0;
-      sccEvent(c);
-    }
-  } else if (code <= 0xDF) {
+  } else if (code >= 0xD8 && code <= 0xDF) {
     int n = code - 0xD7;
     for (int c = 0; c < n; ++c) {
       int low = readCommandByte();

@@ -76,6 +76,9 @@ class SongInterpreter {
   std::uint8_t readCommandByte();
   int readNibble();
   Flow execute(std::uint8_t code);
+  void noteCommand(std::uint8_t code);
+  Flow controlCommand(std::uint8_t code);
+  void frequencyOperands(ChannelState& state);
   void callMacro(int index);
   void rowStep();
   void noteEvent(int ch, std::uint8_t pcmBit);

@@ -52,7 +52,7 @@ TEST(ExampleSongs, ConvertToWellFormedImages) {
       bool tones = false, notes = false;
       for (const TrmStream& s : decoded->channels) {
         for (const TrmCommand& c : s.commands) {
-          tones = tones || c.kind == TrmCommandKind::Tone;
+          tones = tones || c.kind == TrmCommandKind::SccNote;
           notes = notes || c.kind == TrmCommandKind::Note;
         }
       }

@@ -268,7 +268,7 @@ void checkChannelStream(const TrmStream& stream, const std::vector<FrameRecord>&
       case TrmCommandKind::NoteVolume: lastVolume = cmd.value; break;
       case TrmCommandKind::WaveAddress: lastWave = cmd.pointer; break;
       case TrmCommandKind::Note:
-      case TrmCommandKind::Tone: {
+      case TrmCommandKind::SccNote: {
         ASSERT_LT(next, acted.size()) << "more notes and tones than events";
         const Acted& a = acted[next++];
         SCOPED_TRACE("event of frame " + std::to_string(a.frame));
@@ -282,7 +282,7 @@ void checkChannelStream(const TrmStream& stream, const std::vector<FrameRecord>&
           bool change = i > 0 && cmds[i - 1].kind == TrmCommandKind::NoteChange;
           EXPECT_EQ(change, !(a.note->changes & kPcmNoteOn));
         } else {
-          ASSERT_EQ(cmd.kind, TrmCommandKind::Tone);
+          ASSERT_EQ(cmd.kind, TrmCommandKind::SccNote);
           EXPECT_EQ(cmd.reg, a.tone[3] + 256 * a.tone[4]);
           EXPECT_EQ(cmd.value, a.tone[1]);
           EXPECT_EQ(lastWave, a.tone[6] + 256 * a.tone[7]);

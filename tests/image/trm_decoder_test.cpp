@@ -154,7 +154,7 @@ TEST(TrmDecoder, ReadsEveryChannelStreamCommand) {
   const TrmStream& s = out.channels[0];
   using K = TrmCommandKind;
   EXPECT_EQ(kinds(s), (std::vector<K>{K::Wait, K::SelectSample, K::NoteVolume, K::Note, K::NoteChange, K::Note,
-                                      K::WaveAddress, K::Tone, K::End}));
+                                      K::WaveAddress, K::SccNote, K::End}));
   EXPECT_EQ(times(s), (std::vector<std::int64_t>{0, 4, 4, 4, 11, 11, 14, 14, 314}));
   EXPECT_EQ(s.commands[1].pointer, 0x40);
   EXPECT_EQ(s.commands[2].value, 0xF1);

@@ -1,5 +1,5 @@
 // What the channel commands produce: FM register pairs with the volume
-// reduction and rhythm mode, PSG triplets, wavetable note events (volume,
+// reduction and rhythm mode, PSG triplets, SCC note events (volume,
 // period, wave address), PCM note events with their change bits and the
 // channel mask, compact notes, wave loads and direct FM rows.
 #include <gtest/gtest.h>
@@ -125,7 +125,7 @@ TEST_F(Emission, PsgRegisterWritesWithReduction) {
   }
 }
 
-TEST_F(Emission, WavetableVolume) {
+TEST_F(Emission, SccVolume) {
   const std::pair<int, int> cases[] = {{0, 0},   {1, 0},  {2, 1},   {3, 1},  {5, 1},  {6, 2},  {7, 2},
                                        {61, 15}, {62, 15}, {63, 15}, {64, 0}, {65, 0}, {100, 9}, {255, 15},
                                        {0x80 + 10, 3}};
@@ -137,7 +137,7 @@ TEST_F(Emission, WavetableVolume) {
   }
 }
 
-TEST_F(Emission, WavetablePeriod) {
+TEST_F(Emission, SccPeriod) {
   const std::pair<int, int> cases[] = {{1000, 232}, {65535, 3},  {10, 4095},  {0, 0},    {1, 4095},
                                        {56, 4095},  {57, 4095},  {58, 4024},  {100, 2334}, {500, 466},
                                        {1164, 200}, {2000, 116}, {4660, 49},  {16380, 13}};
@@ -169,7 +169,7 @@ struct NoteCase {
   int pcmMask;
   Bytes commands;
   int channel;
-  // Expected PCM event (when pcmBytes is 4) or wavetable event (sccBytes 8).
+  // Expected PCM event (when pcmBytes is 4) or SCC event (sccBytes 8).
   bool pcm;
   PcmNoteEvent pcmEvent;
   SccNoteEvent sccEvent;
@@ -179,12 +179,12 @@ TEST_F(Emission, NoteEventsAndTheirChannel) {
   // At load a channel has volume 0, wave 0, frequency 0xFFFF (period 3).
   const NoteCase cases[] = {
       {"volume on a PCM channel", 0x04, {0x52, 0x40}, 2, true, {0x08, 0x40, 0x00, 0xFF}, {}},
-      {"volume on a wavetable channel", 0x04, {0x53, 0x40}, 3, false, {}, {0x66, 0, 0x79, 3, 0, 0x7A, 0x00, 0x40}},
+      {"volume on a SCC channel", 0x04, {0x53, 0x40}, 3, false, {}, {0x66, 0, 0x79, 3, 0, 0x7A, 0x00, 0x40}},
       {"wave on a PCM channel", 0x04, {0x5A, 0x05}, 2, false, {}, {0x66, 0, 0x79, 3, 0, 0x7A, 0xA0, 0x40}},
       {"frequency on a PCM channel", 0x04, {0x62, 0x34, 0x12}, 2, true, {0x10, 0x00, 0x00, 0x34}, {}},
-      {"frequency on a wavetable channel", 0x04, {0x64, 0xE8, 0x03}, 4, false, {}, {0x66, 0, 0x79, 0xE8, 0, 0x7A, 0, 0x40}},
+      {"frequency on a SCC channel", 0x04, {0x64, 0xE8, 0x03}, 4, false, {}, {0x66, 0, 0x79, 0xE8, 0, 0x7A, 0, 0x40}},
       {"frequency and volume on a PCM channel", 0x04, {0x6A, 0x34, 0x12, 0x50}, 2, true, {0x20, 0x50, 0x00, 0x34}, {}},
-      {"frequency and volume on a wavetable channel", 0x04, {0x6B, 0xE8, 0x03, 0x3C}, 3, false, {},
+      {"frequency and volume on a SCC channel", 0x04, {0x6B, 0xE8, 0x03, 0x3C}, 3, false, {},
        {0x66, 0x0F, 0x79, 0xE8, 0x00, 0x7A, 0x00, 0x40}},
       {"wave and volume", 0x04, {0x72, 0x07, 0x28}, 2, false, {}, {0x66, 0x0A, 0x79, 3, 0, 0x7A, 0xE0, 0x40}},
       {"wave and frequency", 0x04, {0x7A, 0x02, 0xE8, 0x03}, 2, false, {}, {0x66, 0, 0x79, 0xE8, 0, 0x7A, 0x40, 0x40}},
@@ -231,20 +231,20 @@ TEST_F(Emission, NoteEventsAndTheirChannel) {
   }
 }
 
-TEST_F(Emission, PcmAndWavetableEventsOfOneChannelInOneFrame) {
-  // A volume command on a PCM channel leaves the wavetable event alone, a wave
-  // command on it writes only the wavetable event.
+TEST_F(Emission, PcmAndSccEventsOfOneChannelInOneFrame) {
+  // A volume command on a PCM channel leaves the SCC event alone, a wave
+  // command on it writes only the SCC event.
   RecordedFrame f = frameOf({0x52, 0x20, 0x5A, 0x03, 0x52, 0x21}, {}, 0x04);
   EXPECT_EQ(f.pcmBytes[2], 4);
   EXPECT_EQ(f.sccBytes[2], 8);
   EXPECT_EQ(f.pcm[2].changes, 0x08);
   EXPECT_EQ(f.pcm[2].volume, 0x21);
   EXPECT_EQ(f.pcm[2].sample, 0x03);
-  // The wavetable event was written with the state at the wave command.
+  // The SCC event was written with the state at the wave command.
   EXPECT_EQ(f.scc[2], (SccNoteEvent{0x66, 0x08, 0x79, 0x03, 0x00, 0x7A, 0x60, 0x40}));
 
   // One state serves both kinds: a PCM note-on's sample and pitch byte become
-  // the wavetable event's wave and frequency (16: period 4095).
+  // the SCC event's wave and frequency (16: period 4095).
   f = frameOf({0xA1, 0x3C, 0x09, 0x10, 0x51, 0x3C});
   EXPECT_EQ(f.pcmBytes[1], 4);
   EXPECT_EQ(f.pcm[1].changes, 0x01);
@@ -263,7 +263,7 @@ TEST_F(Emission, CompactNotes) {
   }
 
   // (0x23, 0x11): frequency 0x48C, period 200, volume index 1; wave 0 even
-  // after a wave command; a wavetable note even on a PCM channel.
+  // after a wave command; a SCC note even on a PCM channel.
   RecordedFrame f = frameOf({0x58, 0x05, 0xD0, 0x23, 0x11}, {}, 0x01);
   EXPECT_EQ(f.scc[0], (SccNoteEvent{0x66, 0x00, 0x79, 0xC8, 0x00, 0x7A, 0x00, 0x40}));
   EXPECT_EQ(f.pcmBytes[0], 0);

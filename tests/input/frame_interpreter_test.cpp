@@ -544,7 +544,7 @@ TEST_F(Interpreter, LoadResetsPlaybackButKeepsRhythmMode) {
   while (interpreter.advanceFrames(1, counter, *out) != 0) out->clear();
   EXPECT_TRUE(interpreter.rhythmMode());
 
-  // Second song: 0x36 sees rhythm mode; channel 0 plays a wavetable note from
+  // Second song: 0x36 sees rhythm mode; channel 0 plays a SCC note from
   // its start state; its first wave load gives wave 0 again.
   KvSongBuilder second;
   second.pcmMask(0x00).stream({0x36, 0x5A, 0x58, 0x00, 0xFF, 0xAC, 0xE8, 0x03}).stream(Bytes(32, 0));

@@ -18,7 +18,7 @@ namespace {
 struct FrameShape {
   std::size_t fmBytes = 0;
   std::size_t psgBytes = 0;
-  int sccChannels = 0;  // bit ch: a wavetable event on channel ch
+  int sccChannels = 0;  // bit ch: a SCC event on channel ch
   int pcmChannels = 0;  // bit ch: a PCM event on channel ch
 };
 
