@@ -81,54 +81,60 @@ ConverterDialog::~ConverterDialog() {
   if (worker_.joinable()) worker_.join();
 }
 
+// A widget for one control of the dialog template, with its behaviour.
+QWidget* ConverterDialog::makeControl(const kvtram::ControlTemplate& spec) {
+  const QString text = fromBytes(spec.text);
+  QWidget* widget = nullptr;
+  switch (spec.kind) {
+    case kvtram::ControlKind::ListBox: {
+      auto* list = new FileDropList(this);
+      list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+      list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      list->setSelectionMode(QAbstractItemView::SingleSelection);
+      connect(list, &FileDropList::filesDropped, this, &ConverterDialog::takeDrop);
+      widget = list;
+      break;
+    }
+    case kvtram::ControlKind::PushButton: {
+      auto* button = new QPushButton(text, this);
+      button->setAutoDefault(false);
+      button->setDefault(false);
+      widget = button;
+      break;
+    }
+    case kvtram::ControlKind::Edit: {
+      auto* edit = new QLineEdit(this);
+      // Text starts at the top left of the box, as in a plain edit control.
+      edit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      // A file dropped onto an edit is a drop onto the dialog.
+      edit->setAcceptDrops(false);
+      widget = edit;
+      break;
+    }
+    case kvtram::ControlKind::Label: {
+      auto* label = new QLabel(text, this);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      label->setTextFormat(Qt::PlainText);
+      widget = label;
+      break;
+    }
+    case kvtram::ControlKind::CheckBox: {
+      auto* box = new QCheckBox(text, this);
+      box->setStyle(checkBoxStyle_);
+      widget = box;
+      break;
+    }
+  }
+  return widget;
+}
+
 void ConverterDialog::buildControls() {
   const kvtram::DialogTemplate& dialog = kvtram::converterDialogTemplate();
   checkBoxStyle_ = new CheckBoxStyle;
   checkBoxStyle_->setParent(this);
   QWidget* previous = nullptr;
   for (const kvtram::ControlTemplate& spec : dialog.controls) {
-    const QString text = fromBytes(spec.text);
-    QWidget* widget = nullptr;
-    switch (spec.kind) {
-      case kvtram::ControlKind::ListBox: {
-        auto* list = new FileDropList(this);
-        list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        list->setSelectionMode(QAbstractItemView::SingleSelection);
-        connect(list, &FileDropList::filesDropped, this, &ConverterDialog::takeDrop);
-        widget = list;
-        break;
-      }
-      case kvtram::ControlKind::PushButton: {
-        auto* button = new QPushButton(text, this);
-        button->setAutoDefault(false);
-        button->setDefault(false);
-        widget = button;
-        break;
-      }
-      case kvtram::ControlKind::Edit: {
-        auto* edit = new QLineEdit(this);
-        // Text starts at the top left of the box, as in a plain edit control.
-        edit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        // A file dropped onto an edit is a drop onto the dialog.
-        edit->setAcceptDrops(false);
-        widget = edit;
-        break;
-      }
-      case kvtram::ControlKind::Label: {
-        auto* label = new QLabel(text, this);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        label->setTextFormat(Qt::PlainText);
-        widget = label;
-        break;
-      }
-      case kvtram::ControlKind::CheckBox: {
-        auto* box = new QCheckBox(text, this);
-        box->setStyle(checkBoxStyle_);
-        widget = box;
-        break;
-      }
-    }
+    QWidget* widget = makeControl(spec);
     widget->setGeometry([&] {
       const kvtram::UnitRect r = kvtram::dluToPixels(spec.rect, baseUnits_);
       return QRect(r.x, r.y, r.width, r.height);
@@ -157,15 +163,7 @@ void ConverterDialog::buildControls() {
   strictMidHigh_ = qobject_cast<QCheckBox*>(control(kvtram::kIdStrictMidHigh));
   highQuality_ = qobject_cast<QCheckBox*>(control(kvtram::kIdHighQuality));
 
-  const kvtram::OptionControls start = kvtram::startOptionControls();
-  psgEdit_->setText(fromBytes(start.psgVolumeText));
-  fmEdit_->setText(fromBytes(start.fmVolumeText));
-  loopEdit_->setText(fromBytes(start.loopCountText));
-  useSccI_->setChecked(start.useSccI);
-  strictMid_->setChecked(start.strictMid);
-  strictHigh_->setChecked(start.strictHigh);
-  strictMidHigh_->setChecked(start.strictMidHigh);
-  highQuality_->setChecked(start.highQuality);
+  showStartValues();
 
   auto* convert = qobject_cast<QPushButton*>(control(kvtram::kIdConvert));
   auto* exit = qobject_cast<QPushButton*>(control(kvtram::kIdExit));
@@ -179,6 +177,19 @@ void ConverterDialog::buildControls() {
   const kvtram::UnitRect r = kvtram::dluToPixels(kProgressRect, baseUnits_);
   progress_->setGeometry(r.x, r.y, r.width, r.height);
   progress_->hide();
+}
+
+// The option edits and check boxes as the dialog opens.
+void ConverterDialog::showStartValues() {
+  const kvtram::OptionControls start = kvtram::startOptionControls();
+  psgEdit_->setText(fromBytes(start.psgVolumeText));
+  fmEdit_->setText(fromBytes(start.fmVolumeText));
+  loopEdit_->setText(fromBytes(start.loopCountText));
+  useSccI_->setChecked(start.useSccI);
+  strictMid_->setChecked(start.strictMid);
+  strictHigh_->setChecked(start.strictHigh);
+  strictMidHigh_->setChecked(start.strictMidHigh);
+  highQuality_->setChecked(start.highQuality);
 }
 
 void ConverterDialog::done(int result) {

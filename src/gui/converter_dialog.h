@@ -68,6 +68,8 @@ class ConverterDialog : public QDialog {
   class ProgressRelay;
 
   void buildControls();
+  QWidget* makeControl(const kvtram::ControlTemplate& spec);
+  void showStartValues();
   void takeDrop(const QMimeData* data);
   void applyDrop(const std::vector<std::string>& paths);
   void startConvert();
