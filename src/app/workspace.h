@@ -1,7 +1,8 @@
 // Everything one conversion works in, allocated once with its fixed
-// capacities (about 60 MiB) and reused file after file: the song's files, the song and its
-// interpreter, the frame record, the sample bank state and resamplers, the
-// output image and the variant plan. One workspace per conversion thread;
+// capacities (some tens of MiB) and reused file after file: the song's files
+// (read once per conversion), the song and its interpreter, the frame record,
+// the sample bank state and resamplers, the output image and the variant
+// plan. One workspace per conversion thread;
 // nothing in it is shared, so workspaces run side by side.
 #pragma once
 
@@ -9,11 +10,11 @@
 
 #include "image/output_image.h"
 #include "image/pcm_streams.h"
+#include "image/sample_layout.h"
 #include "image/stream_framer.h"
 #include "input/frame_output.h"
 #include "input/interpreter.h"
 #include "input/kv_song.h"
-#include "image/sample_layout.h"
 #include "samples/spectral_resampler.h"
 
 namespace kvtram {

@@ -34,7 +34,9 @@ void OutputImage::putZeroPointer(int offset) {
 }
 
 void OutputImage::finish(const std::int8_t* waves, int waveCount, bool rhythmMode) {
-  std::memcpy(bytes_.data() + kHeaderBytes, waves, static_cast<std::size_t>(waveCount) * kWaveTableBytes);
+  if (waveCount > 0) {
+    std::memcpy(bytes_.data() + kHeaderBytes, waves, static_cast<std::size_t>(waveCount) * kWaveTableBytes);
+  }
   bytes_[kRhythmModeOffset] = rhythmMode ? 1 : 0;
 }
 

@@ -1,7 +1,8 @@
-// A KV song as parsed from the bytes of its files: the music file (header, sample directory, patch list,
-// macro table, music stream) and its companion sample file (".kvp"), with the
-// samples copied into the sample store, the block index table built and the
-// wave set extracted.
+// A KV song as parsed from the bytes of its files: the music file (header,
+// sample directory, patch list, macro table, music stream) and its companion
+// sample file (".kvp"), with the samples copied into the sample store, the
+// block index table built and the wave set extracted. The files are read once
+// per conversion (loadSong); every pass then plays the parsed song.
 //
 // Music file layout (little-endian):
 //   0      version (high nibble) and PCM channel count (low nibble)
