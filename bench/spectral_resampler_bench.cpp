@@ -11,6 +11,8 @@
 
 #include "samples/sample_variants.h"
 #include "samples/spectral_resampler.h"
+#include "support/bench_songs.h"
+#include "support/measure.h"
 #include "support/spectral_reference.h"
 
 namespace {
@@ -18,19 +20,7 @@ namespace {
 constexpr std::size_t kSampleBytes = 65536;
 constexpr std::size_t kLoopStart = 49152;  // a 16 KiB loop at the end
 
-// A deterministic sample with some shape: a few wrapping ramps of different
-// speeds plus noise from a linear congruential generator.
-std::vector<std::uint8_t> makeSample() {
-  std::vector<std::uint8_t> bytes(kSampleBytes);
-  std::uint32_t state = 12345;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    state = state * 1664525u + 1013904223u;
-    const unsigned noise = (state >> 24) & 0x3F;
-    const unsigned ramps = (i * 3 + (i * 7 >> 3)) & 0x7F;
-    bytes[i] = static_cast<std::uint8_t>(64 + (ramps + noise) / 2 + (noise & 1) * 32);
-  }
-  return bytes;
-}
+std::vector<std::uint8_t> makeSample() { return kvtram::bench::shapedSample(kSampleBytes); }
 
 void runResampler(benchmark::State& state, kvtram::SpectralResampler& resampler) {
   const double rate = kvtram::kVariantSourceRate[state.range(0)];
@@ -82,3 +72,5 @@ void variantsAndLoops(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_SpectralResampler)->Apply(variantsAndLoops);
 BENCHMARK(BM_SpectralResamplerNoWorker)->Apply(variantsAndLoops);
 BENCHMARK(BM_SpectralReference)->Apply(variantsAndLoops);
+
+KVTRAM_BENCHMARK_MAIN()

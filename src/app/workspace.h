@@ -6,7 +6,7 @@
 // nothing in it is shared, so workspaces run side by side.
 #pragma once
 
-#include <memory>
+#include <cstddef>
 
 #include "image/output_image.h"
 #include "image/pcm_streams.h"
@@ -21,7 +21,11 @@ namespace kvtram {
 
 class Workspace {
  public:
-  Workspace() = default;
+  // spectralHelperThreads: threads that help the spectral resampler besides
+  // the converting one (see SpectralResampler); 0 when every core already
+  // has a conversion of its own.
+  explicit Workspace(std::size_t spectralHelperThreads = SpectralResampler::defaultWorkerThreads())
+      : spectral(spectralHelperThreads) {}
   Workspace(const Workspace&) = delete;
   Workspace& operator=(const Workspace&) = delete;
 

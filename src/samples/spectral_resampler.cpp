@@ -161,7 +161,7 @@ void SpectralResampler::planRuns(std::size_t activeCount) {
     wanted = std::min(kRunsPerThread * (workers_.size() + 1), activeCount / kMinRunFrames);
     wanted = std::max<std::size_t>(wanted, 1);
   }
-  runs_[0] = Run{0, activeCount, 0, 0};
+  runs_[0] = Run{0, activeCount, 0, 0, 0};
   runCount_ = 1;
   for (std::size_t r = 1; r < wanted; ++r) {
     const std::size_t begin = r * activeCount / wanted;
@@ -172,7 +172,7 @@ void SpectralResampler::planRuns(std::size_t activeCount) {
     // A cut whose overlap would not fit is left out: the run before goes on.
     if (!asideFits(begin, activeCount, limit)) continue;
     runs_[runCount_ - 1].end = begin;
-    runs_[runCount_] = Run{begin, activeCount, limit, 0};
+    runs_[runCount_] = Run{begin, activeCount, limit, 0, 0};
     ++runCount_;
   }
 }
@@ -218,6 +218,7 @@ void SpectralResampler::runFrames(std::size_t r) {
   AsideFrame* asideFrame = r == 0 ? nullptr : &asideFrames_[(r - 1) * kMaxAsideFrames];
   double* aside = r == 0 ? nullptr : &asideProducts_[(r - 1) * kAsideCapacity];
   std::size_t asideCount = 0;
+  std::size_t sineCalls = 0;
 
   const std::size_t bins = bins_;
   std::array<double, kFrameLength> windowed;
@@ -282,6 +283,7 @@ void SpectralResampler::runFrames(std::size_t r) {
       if (k == 0) {
         // Bin 0 does not advance (its step is 0.0): one sine serves all.
         const double v = std::sin(phase) * magnitude;
+        ++sineCalls;
         for (std::size_t m = mBegin; m < mSplit; ++m) *aside++ = v;
         for (std::size_t m = mSplit; m < mEnd; ++m) frameOut[m] = frameOut[m] + v;
       } else {
@@ -289,6 +291,7 @@ void SpectralResampler::runFrames(std::size_t r) {
           sines[m] = std::sin(phase);
           phase = phase + step;
         }
+        sineCalls += mEnd - mBegin;
         for (std::size_t m = mBegin; m < mSplit; ++m) *aside++ = sines[m] * magnitude;
         for (std::size_t m = mSplit; m < mEnd; ++m) frameOut[m] = frameOut[m] + sines[m] * magnitude;
       }
@@ -296,6 +299,13 @@ void SpectralResampler::runFrames(std::size_t r) {
     }
   }
   run.asideFrames = asideCount;
+  run.sineCalls = sineCalls;
+}
+
+std::size_t SpectralResampler::sineCalls() const {
+  std::size_t calls = 0;
+  for (std::size_t r = 0; r < runCount_; ++r) calls += runs_[r].sineCalls;
+  return calls;
 }
 
 void SpectralResampler::addAsides() {

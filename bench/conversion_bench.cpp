@@ -1,0 +1,176 @@
+// Whole conversions of songs made here with the KV song builder:
+//  - Sine: one libm sin() call as the spectral synthesis makes them, the floor
+//    of the spectral resampler;
+//  - AllSpectralSong: a 64 KiB sample whose notes need all three variants,
+//    all resampled spectrally, in a fresh workspace per conversion (as a
+//    process converting it would), with the sin() calls it makes and its CPU
+//    time as a multiple of their floor (x_sin);
+//  - Process: the command line converting nothing, a small song, a typical
+//    song and the all-spectral song, each as a process of its own: its CPU
+//    time, page faults and peak resident set;
+//  - LongSong: the passes over long songs (channels / frames), one workspace
+//    reused as in a batch;
+//  - Batch200: 200 small songs in one process.
+// CPU times are process CPU (every thread, system time included), which other
+// work on the machine disturbs far less than wall time.
+// Arguments of AllSpectralSong: the resampler's helper threads (0 or 1).
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/batch.h"
+#include "app/convert_file.h"
+#include "app/workspace.h"
+#include "samples/sample_variants.h"
+#include "support/bench_songs.h"
+#include "support/measure.h"
+#include "support/temp_dir.h"
+
+namespace kvtram::bench {
+
+namespace {
+
+void BM_Sine(benchmark::State& state) {
+  constexpr std::size_t kCalls = 1 << 20;
+  const Usage before = processUsage();
+  for (auto _ : state) benchmark::DoNotOptimize(sineWork(kCalls));
+  const Usage after = processUsage();
+  reportUsage(state, before, after);
+  state.counters["ns_per_sin"] = state.counters["cpu_ms"].value * 1e6 / static_cast<double>(kCalls);
+}
+
+// The sin() calls the all-spectral song's three variants make.
+std::size_t allSpectralSineCalls() {
+  const std::vector<std::uint8_t> sample = shapedSample(65536);
+  SpectralResampler resampler(0);
+  std::size_t calls = 0;
+  for (double rate : kVariantSourceRate) {
+    std::vector<std::uint8_t> out(SpectralResampler::outputLength(sample.size(), rate));
+    resampler.resample(sample.data(), sample.size(), rate, 0, out);
+    calls += resampler.sineCalls();
+  }
+  return calls;
+}
+
+void BM_AllSpectralSong(benchmark::State& state) {
+  TempDir dir;
+  const std::string path = allSpectralSong().write(dir.path(), "spectral");
+  const std::string image = dir.path() + "/spectral.trm";
+  const ConversionOptions options = allSpectralOptions();
+  const std::size_t helpers = static_cast<std::size_t>(state.range(0));
+  const std::size_t calls = allSpectralSineCalls();
+  const double floorMs = static_cast<double>(calls) * sineNanoseconds() * 1e-6;
+  const Usage before = processUsage();
+  for (auto _ : state) {
+    auto workspace = std::make_unique<Workspace>(helpers);
+    const std::string failure = convertFile(*workspace, path, image, options);
+    if (!failure.empty()) state.SkipWithError(failure.c_str());
+  }
+  const Usage after = processUsage();
+  reportUsage(state, before, after);
+  state.counters["sin_calls"] = static_cast<double>(calls);
+  state.counters["floor_ms"] = floorMs;
+  state.counters["x_sin"] = state.counters["cpu_ms"].value / floorMs;
+}
+
+// The command line as a process of its own, on: 0 nothing (a path that is
+// not a song), 1 a small song, 2 a typical song, 3 the all-spectral song.
+void BM_Process(benchmark::State& state) {
+  TempDir dir;
+  std::vector<std::string> argv = {KVTRAM_CLI_PATH, "convert", "-q"};
+  double floorMs = 0;
+  switch (state.range(0)) {
+    case 0:
+      argv.push_back(dir.path() + "/nothing.txt");
+      break;
+    case 1:
+      argv.push_back(smallSong().write(dir.path(), "small"));
+      break;
+    case 2:
+      argv.push_back(typicalSong().write(dir.path(), "typical"));
+      break;
+    default:
+      argv.insert(argv.end(), {"--strict-high", "--high-quality"});
+      argv.push_back(allSpectralSong().write(dir.path(), "spectral"));
+      floorMs = static_cast<double>(allSpectralSineCalls()) * sineNanoseconds() * 1e-6;
+      break;
+  }
+  Usage total;
+  for (auto _ : state) {
+    int status = -1;
+    const Usage child = runProcess(argv, status);
+    if (status != 0) state.SkipWithError("the command line failed");
+    state.SetIterationTime(child.cpuSeconds);
+    total.cpuSeconds += child.cpuSeconds;
+    total.minorFaults += child.minorFaults;
+    total.maxRssKiB = std::max(total.maxRssKiB, child.maxRssKiB);
+  }
+  reportUsage(state, Usage{}, total);
+  state.counters["rss_mib"] = static_cast<double>(total.maxRssKiB) / 1024.0;
+  if (floorMs > 0) state.counters["x_sin"] = state.counters["cpu_ms"].value / floorMs;
+}
+
+void BM_LongSong(benchmark::State& state) {
+  TempDir dir;
+  const int channels = static_cast<int>(state.range(0));
+  const int frames = static_cast<int>(state.range(1));
+  const std::string path = longSong(channels, frames).write(dir.path(), "long");
+  const std::string image = dir.path() + "/long.trm";
+  auto workspace = std::make_unique<Workspace>();
+  const ConversionOptions options;
+  // The first conversion touches the workspace's memory; measured are the
+  // conversions after it.
+  if (!convertFile(*workspace, path, image, options).empty()) state.SkipWithError("conversion failed");
+  const Usage before = processUsage();
+  for (auto _ : state) {
+    const std::string failure = convertFile(*workspace, path, image, options);
+    if (!failure.empty()) state.SkipWithError(failure.c_str());
+  }
+  reportUsage(state, before, processUsage());
+}
+
+void BM_Batch200(benchmark::State& state) {
+  TempDir dir;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 200; ++i) paths.push_back(batchSong(i).write(dir.path(), "song" + std::to_string(i)));
+  const Usage before = processUsage();
+  for (auto _ : state) {
+    auto workspace = std::make_unique<Workspace>();
+    const BatchOutcome outcome = runBatch(*workspace, paths, ConversionOptions{});
+    if (!outcome.failures.empty()) state.SkipWithError(outcome.failures.front().c_str());
+  }
+  reportUsage(state, before, processUsage());
+}
+
+}  // namespace
+
+BENCHMARK(BM_Sine)->Unit(benchmark::kMillisecond)->Apply([](auto* b) { withMin(b); });
+BENCHMARK(BM_AllSpectralSong)
+    ->ArgName("helpers")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->Apply([](auto* b) { withMin(b); });
+BENCHMARK(BM_Process)
+    ->ArgName("song")
+    ->DenseRange(0, 3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Apply([](auto* b) { withMin(b); });
+BENCHMARK(BM_LongSong)
+    ->ArgNames({"channels", "frames"})
+    ->ArgsProduct({{1, 4, 8}, {2250, 9000, 36000}})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->Apply([](auto* b) { withMin(b); });
+BENCHMARK(BM_Batch200)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->Apply([](auto* b) { withMin(b); });
+
+}  // namespace kvtram::bench
+
+KVTRAM_BENCHMARK_MAIN()
