@@ -158,18 +158,10 @@ double sineWork(std::size_t calls) {
   return sum;
 }
 
-double sineNanoseconds() {
-  static const double nanoseconds = [] {
-    constexpr std::size_t kCalls = 4000000;
-    double best = 1e30;
-    for (int round = 0; round < 5; ++round) {
-      const double start = threadCpuSeconds();
-      benchmark::DoNotOptimize(sineWork(kCalls));
-      best = std::min(best, (threadCpuSeconds() - start) * 1e9 / static_cast<double>(kCalls));
-    }
-    return best;
-  }();
-  return nanoseconds;
+double sineSeconds(std::size_t calls) {
+  const double start = threadCpuSeconds();
+  benchmark::DoNotOptimize(sineWork(calls));
+  return threadCpuSeconds() - start;
 }
 
 void reportUsage(benchmark::State& state, const Usage& before, const Usage& after) {

@@ -27,14 +27,15 @@ Usage processUsage();
 // run or did not exit normally).
 Usage runProcess(const std::vector<std::string>& argv, int& status);
 
-// Nanoseconds of CPU per std::sin() call on phases like those the spectral
-// synthesis feeds it (bins 1 .. 91 of the mid variant, 182 steps each).
-// Measured once, the first time it is asked for.
-double sineNanoseconds();
-
-// Runs `calls` sin() calls of the kind above; returns their sum so that the
-// work is kept.
+// Runs `calls` std::sin() calls on phases like those the spectral synthesis
+// feeds it (bins 1 .. 91 of the mid variant, 182 steps each); returns their
+// sum so that the work is kept.
 double sineWork(std::size_t calls);
+
+// The CPU seconds of sineWork(calls) on this thread: the floor of a
+// conversion that makes that many calls. Measured right beside the
+// conversion it is compared with, so that both see the same machine load.
+double sineSeconds(std::size_t calls);
 
 // Adds the counters every conversion benchmark reports: CPU milliseconds and
 // page faults per iteration, from the usage before and after the loop.

@@ -5,10 +5,14 @@
 
 namespace kvtram {
 
-OutputImage::OutputImage() : bytes_(kImageBytes, 0) {}
+OutputImage::OutputImage() : bytes_(kImageBytes) {}
 
 void OutputImage::setUpHeader(const std::string& title) {
-  std::fill(bytes_.begin(), bytes_.begin() + kHeaderBytes + kBankBytes, std::uint8_t{0});
+  // The banked area is written strictly in order: the last file reached its
+  // write position, and no further.
+  const std::size_t reached = static_cast<std::size_t>(std::min(address_, kMaxBanks * kBankBytes) + kHeaderBytes);
+  bytes_.markWritten(std::max<std::size_t>(reached, kHeaderBytes + kBankBytes));
+  bytes_.clearWritten();
   std::copy(kMagic.begin(), kMagic.end(), bytes_.begin() + kMagicOffset);
   std::copy(kHeaderConstants.begin(), kHeaderConstants.end(), bytes_.begin() + kConstantsOffset);
   std::copy(kPlayerName.begin(), kPlayerName.end(), bytes_.begin() + kPlayerNameOffset);

@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <vector>
+
+#include "io/zeroed_memory.h"
 
 #include "image/image_format.h"
 
@@ -21,8 +22,9 @@ class OutputImage {
   OutputImage(const OutputImage&) = delete;
   OutputImage& operator=(const OutputImage&) = delete;
 
-  // Clears the header and bank 0, writes the magic "TRAM", the constants 2, 4,
-  // 3, the player name and the title (over 64 spaces), and puts the write
+  // Clears the header, bank 0 and what the last file wrote beyond it (so the
+  // image is as a fresh one), writes the magic "TRAM", the constants 2, 4, 3,
+  // the player name and the title (over 64 spaces), and puts the write
   // position at address 0x4000.
   void setUpHeader(const std::string& title);
 
@@ -61,7 +63,8 @@ class OutputImage {
   std::uint8_t* data() { return bytes_.data(); }
 
  private:
-  std::vector<std::uint8_t> bytes_;
+  // Touched only as far as images reach.
+  ZeroedArray<std::uint8_t> bytes_;
   int address_ = kFirstBankedAddress;
   bool overflowed_ = false;
 };

@@ -13,7 +13,7 @@ void ChannelPlanner::frame(const FrameOutput& out, bool last, int frameCounter) 
   if (!isEventFrame(out, last)) return;
   if (pending_) {
     if (flags_ & kPcmNoteOn) {
-      plan_.at(channel_, groupStart_) = static_cast<std::uint8_t>(max_);
+      plan_.set(channel_, groupStart_, static_cast<std::uint8_t>(max_));
       groupStart_ = frameCounter;
       max_ = 0;
     }
@@ -29,7 +29,7 @@ void ChannelPlanner::frame(const FrameOutput& out, bool last, int frameCounter) 
   }
 }
 
-void ChannelPlanner::finish() { plan_.at(channel_, groupStart_) = static_cast<std::uint8_t>(max_); }
+void ChannelPlanner::finish() { plan_.set(channel_, groupStart_, static_cast<std::uint8_t>(max_)); }
 
 ChannelEmitter::Result ChannelEmitter::frame(OutputImage& image, const FrameOutput& out, bool last,
                                              int frameCounter) {

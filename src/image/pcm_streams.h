@@ -10,15 +10,17 @@
 // notes (period, volume, wait count); the end command.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
-#include <vector>
 
 #include "image/image_format.h"
 #include "image/output_image.h"
 #include "input/frame_output.h"
+#include "io/zeroed_memory.h"
 #include "samples/sample_variants.h"
 
 namespace kvtram {
@@ -28,17 +30,30 @@ namespace kvtram {
 inline constexpr int kPlanEntries = 72008;
 
 // Per channel and frame counter value: the variant of the note group whose
-// note-on is acted on there (0 = none).
+// note-on is acted on there (0 = none). Each channel's row is touched only as
+// far as its song reaches, and clear() clears only that.
 class VariantPlan {
  public:
-  VariantPlan() : plan_(static_cast<std::size_t>(kNoteChannels) * kPlanEntries, 0) {}
-  void clear() { std::fill(plan_.begin(), plan_.end(), std::uint8_t{0}); }
-  std::uint8_t& at(int channel, int counter) {
-    return plan_[static_cast<std::size_t>(channel) * kPlanEntries + static_cast<std::size_t>(counter)];
+  VariantPlan() : plan_(static_cast<std::size_t>(kNoteChannels) * kPlanEntries) {}
+  void clear() {
+    for (std::size_t c = 0; c < reached_.size(); ++c) {
+      std::memset(plan_.data() + c * kPlanEntries, 0, reached_[c]);
+      reached_[c] = 0;
+    }
   }
+  void set(int channel, int counter, std::uint8_t variant) {
+    std::size_t& reached = reached_[static_cast<std::size_t>(channel)];
+    reached = std::max(reached, static_cast<std::size_t>(counter) + 1);
+    plan_[index(channel, counter)] = variant;
+  }
+  std::uint8_t at(int channel, int counter) const { return plan_[index(channel, counter)]; }
 
  private:
-  std::vector<std::uint8_t> plan_;
+  static std::size_t index(int channel, int counter) {
+    return static_cast<std::size_t>(channel) * kPlanEntries + static_cast<std::size_t>(counter);
+  }
+  ZeroedArray<std::uint8_t> plan_;
+  std::array<std::size_t, kNoteChannels> reached_{};
 };
 
 // The planning pass of one channel, frame by frame.

@@ -70,8 +70,9 @@ std::string placeSamples(KvSong& song, const SpectralVariants& spectralFor, Samp
     return msg::kPointerTableTooLarge;
   }
   // Look-ahead copies may read past a variant's output; what they find there
-  // is the same for every run of the same file.
-  std::fill(state.resampleBuffer.begin(), state.resampleBuffer.end(), std::uint8_t{0});
+  // is the same for every run of the same file: zeros, or what the file's
+  // earlier variants wrote.
+  state.resampleBuffer.clearWritten();
   std::uint8_t* buffer = state.resampleBuffer.data();
 
   int table = kHeaderBytes + tableStart;  // file offset of the next pointer
@@ -111,11 +112,13 @@ std::string placeSamples(KvSong& song, const SpectralVariants& spectralFor, Samp
                                  std::span<std::uint8_t>(buffer, kResampleCapacity))) {
             return msg::sampleNotResampled(s);
           }
+          state.resampleBuffer.markWritten(SpectralResampler::outputLength(srcLength, rate));
         } else {
           if (!linearResample(song.store, srcPos, srcLength, loopStart, ratio, length,
                               std::span<std::uint8_t>(buffer, kResampleCapacity))) {
             return msg::sampleNotResampled(s);
           }
+          state.resampleBuffer.markWritten(length + kLinearExtraOutput);
           // The tail written behind the sample is scratch: the reserve goes
           // back to the zeros of the parsed song, so nothing that reads the
           // store later sees anything a fresh parse would not give it.

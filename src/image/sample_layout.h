@@ -21,6 +21,7 @@
 #include "input/frame_output.h"
 #include "input/interpreter.h"
 #include "input/kv_song.h"
+#include "io/zeroed_memory.h"
 
 namespace kvtram {
 
@@ -33,7 +34,9 @@ inline constexpr std::size_t kResampleBufferBytes = kResampleCapacity + 512;
 struct SampleBankState {
   std::array<int, kMaxSamples> loopBlocks{};                   // -1: no loop
   std::array<std::array<bool, 3>, kMaxSamples> variantUsage{};  // [sample][variant - 1]
-  std::vector<std::uint8_t> resampleBuffer = std::vector<std::uint8_t>(kResampleBufferBytes, 0);
+  // Zero at the start of every file's placement beyond what its variants
+  // write, as in a fresh process: look-ahead copies may read past a variant.
+  ZeroedArray<std::uint8_t> resampleBuffer{kResampleBufferBytes};
 };
 
 // Reads every sample's loop length from the block index table: a sample's

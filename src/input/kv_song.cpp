@@ -28,7 +28,7 @@ std::string hex(int value) {
 
 }  // namespace
 
-KvSong::KvSong() : store(static_cast<std::size_t>(kStoreBlocks) * kBlockBytes, 0) {}
+KvSong::KvSong() : store(static_cast<std::size_t>(kStoreBlocks) * kBlockBytes) {}
 
 void KvSong::reset() {
   formatVersion = 0;
@@ -200,7 +200,9 @@ std::string KvSong::parseSamples(const LoadedBytes& sampleFile) {
 
   // Copies, block index table and wave set. Stale bytes of an earlier song
   // never reach this one: the tables are cleared first.
-  std::fill(store.begin(), store.end(), std::uint8_t{0});
+  store.clearWritten();
+  // The copies and their reserves: the resamplers write their tails there.
+  store.markWritten(storeBlocks * kBlockBytes);
   blockIndexTable.fill(0);
   std::size_t r = 0;  // running block count in the sample file
   std::size_t t = 0;  // running position in the block index table

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "io/file_io.h"
+#include "io/zeroed_memory.h"
 
 namespace kvtram {
 
@@ -78,7 +79,9 @@ class KvSong {
 
   std::array<SampleEntry, kMaxSamples> samples{};
   // The samples' copies, each with as many blocks again plus 8 as reserve.
-  std::vector<std::uint8_t> store;
+  // Bytes beyond the copies read as zero, as in a fresh store: each load
+  // clears what the last song's copies and reserves took.
+  ZeroedArray<std::uint8_t> store;
   std::array<std::uint8_t, kBlockIndexBytes> blockIndexTable{};
   std::array<std::int8_t, kMaxWaves * kWaveBytes> waveSet{};
   int waveCount = 0;

@@ -43,15 +43,16 @@ bool equalIgnoringAsciiCase(const std::string& a, const char* b) {
 }  // namespace
 
 FileBuffer::FileBuffer(std::size_t maxFileBytes, std::size_t tailBytes)
-    : bytes_(maxFileBytes + tailBytes, 0), tail_(tailBytes) {}
+    : bytes_(maxFileBytes + tailBytes), tail_(tailBytes) {}
 
 bool FileBuffer::assign(std::span<const std::uint8_t> data) {
   length_ = 0;
   if (data.size() > capacity()) return false;
   std::copy(data.begin(), data.end(), bytes_.begin());
   length_ = data.size();
-  std::fill(bytes_.begin() + static_cast<std::ptrdiff_t>(length_),
-            bytes_.begin() + static_cast<std::ptrdiff_t>(length_ + tail_), std::uint8_t{0});
+  // The zero tail: what earlier files wrote beyond these bytes is cleared.
+  bytes_.clearWrittenFrom(length_);
+  bytes_.markWritten(length_);
   return true;
 }
 
@@ -88,9 +89,10 @@ std::string FileBuffer::read(const std::string& path) {
     got += static_cast<std::size_t>(n);
   }
   ::close(fd);
-  // The zero tail follows the data even after a short read.
-  std::fill(bytes_.begin() + static_cast<std::ptrdiff_t>(got),
-            bytes_.begin() + static_cast<std::ptrdiff_t>(length_ + tail_), std::uint8_t{0});
+  // The zero tail follows the data even after a short read: what earlier
+  // files wrote beyond this one's bytes is cleared.
+  bytes_.clearWrittenFrom(got);
+  bytes_.markWritten(got);
   return got == length_ ? std::string() : std::string(msg::kReadError);
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "io/byte_reader.h"
+#include "io/zeroed_memory.h"
 
 namespace kvtram {
 
@@ -25,7 +26,9 @@ inline constexpr std::size_t kMaxInputFileBytes = 8u * 1024 * 1024;
 
 // One reusable buffer for a whole file plus its zero tail. It is allocated
 // once with its full capacity and refilled by every read, so nothing is
-// allocated per file.
+// allocated per file. Its memory is touched only as far as files reach: the
+// bytes behind a file's data are zero because they were never written, or
+// because a read clears what an earlier, longer file left there.
 class FileBuffer {
  public:
   explicit FileBuffer(std::size_t maxFileBytes = kMaxInputFileBytes,
@@ -62,7 +65,7 @@ class FileBuffer {
   std::size_t capacity() const { return bytes_.size() - tail_; }
 
  private:
-  std::vector<std::uint8_t> bytes_;
+  ZeroedArray<std::uint8_t> bytes_;
   std::size_t tail_;
   std::size_t length_ = 0;
   int reads_ = 0;

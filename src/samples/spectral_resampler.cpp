@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <system_error>
 
 namespace kvtram {
@@ -23,6 +24,41 @@ constexpr double kFrameAtTarget = 2854656.0;      // 256 x 11151
 // Counts computed in double precision are converted only below this bound.
 constexpr double kMaxCount = 9007199254740992.0;  // 2^53
 
+// The analysis sums of `blocks` blocks of kBlock bins over one frame; a
+// block's tables hold its bins' values for n = 0 .. 255, kBlock at a time.
+// The sums of a block stay in registers, two bins to an SSE2 vector. Every
+// bin's sums take their terms in the order n = 0 .. 255, and vectors
+// multiply and add lane by lane, so the sums are those of one bin at a time.
+typedef double BinPair __attribute__((vector_size(16)));
+
+template <std::size_t kBlock>
+void sumBlocks(std::size_t blocks, const double* windowed, const double* cosTable,
+               const double* sinTable, double* cosSum, double* sinSum) {
+  constexpr std::size_t kPairs = kBlock / 2;
+  constexpr std::size_t kFrame = 256;
+  for (std::size_t block = 0; block < blocks; ++block) {
+    BinPair c[kPairs] = {};
+    BinPair sn[kPairs] = {};
+    const double* cosRow = cosTable + block * kFrame * kBlock;
+    const double* sinRow = sinTable + block * kFrame * kBlock;
+    for (std::size_t n = 0; n < kFrame; ++n) {
+      const BinPair xn = {windowed[n], windowed[n]};
+      for (std::size_t p = 0; p < kPairs; ++p) {
+        BinPair cosines;
+        BinPair sines;
+        std::memcpy(&cosines, cosRow + 2 * p, sizeof cosines);
+        std::memcpy(&sines, sinRow + 2 * p, sizeof sines);
+        c[p] = c[p] + cosines * xn;
+        sn[p] = sn[p] + sines * xn;
+      }
+      cosRow += kBlock;
+      sinRow += kBlock;
+    }
+    std::memcpy(cosSum + block * kBlock, c, sizeof c);
+    std::memcpy(sinSum + block * kBlock, sn, sizeof sn);
+  }
+}
+
 // The angle step of bin k within a frame.
 double binStep(std::size_t k) { return static_cast<double>(k) * kTwoPi / kFrameScale; }
 
@@ -32,38 +68,29 @@ std::size_t SpectralResampler::defaultWorkerThreads() {
   return std::thread::hardware_concurrency() >= 2 ? 1 : 0;
 }
 
+std::size_t SpectralResampler::asideEntries(std::size_t workerThreads) {
+  const std::size_t wanted = std::min(workerThreads, kMaxWorkerThreads);
+  // Every run but the first may keep products aside.
+  return wanted == 0 ? 0 : (kRunsPerThread * (wanted + 1) - 1) * kAsideCapacity;
+}
+
 SpectralResampler::SpectralResampler(std::size_t workerThreads)
     : input_(kCapacity),
       accumulator_(kCapacity),
       cosTable_(kFrameLength * kTableStride),
       sinTable_(kFrameLength * kTableStride),
       activeFrames_(kMaxFrames),
-      runs_(kMaxRuns) {
+      runs_(kMaxRuns),
+      asideProducts_(asideEntries(workerThreads)) {
   for (std::size_t i = 0; i < kFrameLength / 2; ++i) {
     const double w = static_cast<double>(i) / kWindowDivisor;
     window_[i] = w;
     window_[kFrameLength - 1 - i] = w;
   }
-  // Every frame starts its analysis angle at 0.0 and advances it by the same
-  // step, so the angles (rounding of each addition included) and their
-  // cosines and sines are the same in every frame and for every rate. The
-  // columns past kMaxBin only pad the rows to whole blocks.
-  for (std::size_t k = 0; k < kTableStride; ++k) {
-    const double step = binStep(k);
-    double angle = 0.0;
-    for (std::size_t n = 0; n < kFrameLength; ++n) {
-      cosTable_[n * kTableStride + k] = std::cos(angle);
-      sinTable_[n * kTableStride + k] = std::sin(angle);
-      angle = angle + step;
-    }
-  }
 
   const std::size_t wanted = std::min(workerThreads, kMaxWorkerThreads);
   if (wanted == 0) return;
-  // Every run but the first may keep products aside.
-  const std::size_t asideRuns = kRunsPerThread * (wanted + 1) - 1;
-  asideProducts_.resize(asideRuns * kAsideCapacity);
-  asideFrames_.resize(asideRuns * kMaxAsideFrames);
+  asideFrames_.resize((kRunsPerThread * (wanted + 1) - 1) * kMaxAsideFrames);
   workers_.reserve(wanted);
   for (std::size_t i = 0; i < wanted; ++i) {
     // A thread the system refuses only leaves more work to the others.
@@ -113,6 +140,25 @@ std::size_t SpectralResampler::samplesPerFrame(double rate) {
 std::size_t SpectralResampler::outputShift(double rate) {
   if (!supportsRate(rate)) return 0;
   return static_cast<std::size_t>(kFrameAtTarget / rate);
+}
+
+void SpectralResampler::prepareTables(std::size_t bins) {
+  // Every frame starts its analysis angle at 0.0 and advances it by the same
+  // step, so the angles (rounding of each addition included) and their
+  // cosines and sines are the same in every frame and for every rate. The
+  // columns are filled in whole blocks as calls first need them; the columns
+  // past kMaxBin only pad the rows to whole blocks.
+  const std::size_t columns = std::min((bins + kBinBlock - 1) / kBinBlock * kBinBlock, kTableStride);
+  for (std::size_t k = tableColumns_; k < columns; ++k) {
+    const double step = binStep(k);
+    double angle = 0.0;
+    for (std::size_t n = 0; n < kFrameLength; ++n) {
+      cosTable_[tableIndex(k, n)] = std::cos(angle);
+      sinTable_[tableIndex(k, n)] = std::sin(angle);
+      angle = angle + step;
+    }
+  }
+  tableColumns_ = std::max(tableColumns_, columns);
 }
 
 SpectralResampler::Place SpectralResampler::place(std::size_t s) const {
@@ -211,92 +257,99 @@ void SpectralResampler::workerLoop() {
   }
 }
 
+void SpectralResampler::analyseFrame(std::size_t s, double* cosSum, double* sinSum) const {
+  std::array<double, kFrameLength> windowed;
+  const double* x = input_.data() + s;
+  for (std::size_t n = 0; n < kFrameLength; ++n) windowed[n] = x[n] * window_[n];
+
+  // The bins are summed a block at a time (see sumBlocks).
+  const std::size_t blocks = (bins_ + kBinBlock - 1) / kBinBlock;
+  sumBlocks<kBinBlock>(blocks, windowed.data(), cosTable_.data(), sinTable_.data(), cosSum, sinSum);
+}
+
+namespace {
+
+// The synthesis loops: the sines of one bin over samples [0, count), the
+// phase advancing by `step` after each. The first keeps the products, the
+// second adds them into the accumulator, each product as soon as its sine
+// is known. Both return the phase after the last sample.
+double keepSines(double* kept, std::size_t count, double phase, double step, double magnitude) {
+  for (std::size_t m = 0; m < count; ++m) {
+    kept[m] = std::sin(phase) * magnitude;
+    phase = phase + step;
+  }
+  return phase;
+}
+
+double addSines(double* out, std::size_t count, double phase, double step, double magnitude) {
+  for (std::size_t m = 0; m < count; ++m) {
+    out[m] = out[m] + std::sin(phase) * magnitude;
+    phase = phase + step;
+  }
+  return phase;
+}
+
+}  // namespace
+
+std::size_t SpectralResampler::synthesiseFrame(const Place& at, std::size_t mSplit,
+                                               const double* cosSum, const double* sinSum,
+                                               double*& aside, std::size_t& sineCalls) {
+  // Samples mBegin .. mSplit - 1 go aside (their entries are added later,
+  // after earlier runs'), the rest straight into the accumulator.
+  double* frameOut = accumulator_.data() + at.j0;
+  const std::size_t mBegin = at.mBegin;
+  const std::size_t mEnd = at.mEnd;
+  std::size_t synthesised = 0;
+  for (std::size_t k = 0; k < bins_; ++k) {
+    const double cs = cosSum[k];
+    const double ss = sinSum[k];
+    double magnitude = std::sqrt(cs * cs + ss * ss) / kFrameScale;
+    if (k == 0) magnitude = magnitude / 2.0;
+    // A silent bin would only add zeros.
+    if (magnitude == 0.0) continue;
+    const double q = cs == 0.0 ? kVerticalRatio : -ss / cs;
+    double phase = std::atan(q) + (cs < 0.0 ? kThreeQuarterTurn : kQuarterTurn);
+    // The bin's phase advance per output sample, evaluated left to right.
+    const double step = static_cast<double>(k) * kTwoPi / kFrameScale / kTarget * rate_;
+    phase = at.offset * step + phase;
+    for (std::size_t m = 0; m < mBegin; ++m) phase = phase + step;
+    if (k == 0) {
+      // Bin 0 does not advance (its step is 0.0): one sine serves all.
+      const double v = std::sin(phase) * magnitude;
+      ++sineCalls;
+      for (std::size_t m = mBegin; m < mSplit; ++m) *aside++ = v;
+      for (std::size_t m = mSplit; m < mEnd; ++m) frameOut[m] = frameOut[m] + v;
+    } else {
+      phase = keepSines(aside, mSplit - mBegin, phase, step, magnitude);
+      aside += mSplit - mBegin;
+      addSines(frameOut + mSplit, mEnd - mSplit, phase, step, magnitude);
+      sineCalls += mEnd - mBegin;
+    }
+    ++synthesised;
+  }
+  return synthesised;
+}
+
 void SpectralResampler::runFrames(std::size_t r) {
   Run& run = runs_[r];
-  const double* x = input_.data();
-  double* y = accumulator_.data();
   AsideFrame* asideFrame = r == 0 ? nullptr : &asideFrames_[(r - 1) * kMaxAsideFrames];
-  double* aside = r == 0 ? nullptr : &asideProducts_[(r - 1) * kAsideCapacity];
+  double* aside = r == 0 ? nullptr : asideProducts_.data() + (r - 1) * kAsideCapacity;
   std::size_t asideCount = 0;
   std::size_t sineCalls = 0;
-
-  const std::size_t bins = bins_;
-  std::array<double, kFrameLength> windowed;
   std::array<double, kTableStride> cosSum;
   std::array<double, kTableStride> sinSum;
-  std::array<double, kFrameLength> sines;
 
   for (std::size_t a = run.begin; a < run.end; ++a) {
     const std::size_t s = activeFrames_[a] * kHop;
     const Place at = place(s);
-    const std::size_t mBegin = at.mBegin;
-    const std::size_t mEnd = at.mEnd;
-    // Samples mBegin .. mSplit - 1 land where earlier runs add too: they
-    // are kept aside (asideFits made room for them).
+    // Samples that land where earlier runs add too are kept aside
+    // (asideFits made room for them).
     const std::size_t mSplit =
-        at.j0 < run.asideLimit ? std::min(std::max(run.asideLimit - at.j0, mBegin), mEnd) : mBegin;
-    AsideFrame* record = nullptr;
-    if (mSplit > mBegin) {
-      record = &asideFrame[asideCount++];
-      *record = AsideFrame{at.j0, mBegin, mSplit, 0};
-    }
-
-    for (std::size_t n = 0; n < kFrameLength; ++n) windowed[n] = x[s + n] * window_[n];
-
-    // The bins are summed a block at a time with n outermost, so that a
-    // block's sums stay in registers; each bin's two sums still take their
-    // terms in the order n = 0 .. 255.
-    for (std::size_t k0 = 0; k0 < bins; k0 += kBinBlock) {
-      double c[kBinBlock] = {};
-      double sn[kBinBlock] = {};
-      const double* cosRow = &cosTable_[k0];
-      const double* sinRow = &sinTable_[k0];
-      for (std::size_t n = 0; n < kFrameLength; ++n) {
-        const double xn = windowed[n];
-        for (std::size_t b = 0; b < kBinBlock; ++b) {
-          c[b] = c[b] + cosRow[b] * xn;
-          sn[b] = sn[b] + sinRow[b] * xn;
-        }
-        cosRow += kTableStride;
-        sinRow += kTableStride;
-      }
-      for (std::size_t b = 0; b < kBinBlock; ++b) {
-        cosSum[k0 + b] = c[b];
-        sinSum[k0 + b] = sn[b];
-      }
-    }
-
-    double* frameOut = y + at.j0;
-    for (std::size_t k = 0; k < bins; ++k) {
-      const double cs = cosSum[k];
-      const double ss = sinSum[k];
-      double magnitude = std::sqrt(cs * cs + ss * ss) / kFrameScale;
-      if (k == 0) magnitude = magnitude / 2.0;
-      // A silent bin would only add zeros.
-      if (magnitude == 0.0) continue;
-      const double q = cs == 0.0 ? kVerticalRatio : -ss / cs;
-      double phase = std::atan(q) + (cs < 0.0 ? kThreeQuarterTurn : kQuarterTurn);
-      // The bin's phase advance per output sample, evaluated left to right.
-      const double step = static_cast<double>(k) * kTwoPi / kFrameScale / kTarget * rate_;
-      phase = at.offset * step + phase;
-      for (std::size_t m = 0; m < mBegin; ++m) phase = phase + step;
-      if (k == 0) {
-        // Bin 0 does not advance (its step is 0.0): one sine serves all.
-        const double v = std::sin(phase) * magnitude;
-        ++sineCalls;
-        for (std::size_t m = mBegin; m < mSplit; ++m) *aside++ = v;
-        for (std::size_t m = mSplit; m < mEnd; ++m) frameOut[m] = frameOut[m] + v;
-      } else {
-        for (std::size_t m = mBegin; m < mEnd; ++m) {
-          sines[m] = std::sin(phase);
-          phase = phase + step;
-        }
-        sineCalls += mEnd - mBegin;
-        for (std::size_t m = mBegin; m < mSplit; ++m) *aside++ = sines[m] * magnitude;
-        for (std::size_t m = mSplit; m < mEnd; ++m) frameOut[m] = frameOut[m] + sines[m] * magnitude;
-      }
-      if (record != nullptr) ++record->bins;
-    }
+        at.j0 < run.asideLimit ? std::min(std::max(run.asideLimit - at.j0, at.mBegin), at.mEnd)
+                               : at.mBegin;
+    analyseFrame(s, cosSum.data(), sinSum.data());
+    const std::size_t bins = synthesiseFrame(at, mSplit, cosSum.data(), sinSum.data(), aside, sineCalls);
+    if (mSplit > at.mBegin) asideFrame[asideCount++] = AsideFrame{at.j0, at.mBegin, mSplit, bins};
   }
   run.asideFrames = asideCount;
   run.sineCalls = sineCalls;
@@ -314,7 +367,7 @@ void SpectralResampler::addAsides() {
   double* y = accumulator_.data();
   for (std::size_t r = 1; r < runCount_; ++r) {
     const AsideFrame* record = &asideFrames_[(r - 1) * kMaxAsideFrames];
-    const double* product = &asideProducts_[(r - 1) * kAsideCapacity];
+    const double* product = asideProducts_.data() + (r - 1) * kAsideCapacity;
     for (std::size_t f = 0; f < runs_[r].asideFrames; ++f, ++record) {
       double* frameOut = y + record->j0;
       for (std::size_t b = 0; b < record->bins; ++b) {
@@ -326,24 +379,7 @@ void SpectralResampler::addAsides() {
   }
 }
 
-bool SpectralResampler::resample(const std::uint8_t* src, std::size_t len, double rate,
-                                 std::size_t loopStart, std::span<std::uint8_t> out) {
-  if (src == nullptr || len == 0 || !fits(len) || !supportsRate(rate)) return false;
-  if (loopStart != 0 && loopStart >= len) return false;
-  const std::size_t outLen = outputLength(len, rate);
-  if (out.size() < outLen) return false;
-
-  const std::size_t kmax = highestBin(rate);
-  const std::size_t cnt = samplesPerFrame(rate);
-  const std::size_t shift = outputShift(rate);
-  const std::size_t total = len + kTailLength;
-  const std::size_t cleared = len + kAccumulatorMargin;
-  // At a supported rate kmax <= 128 and cnt <= 256, and the output reads at
-  // most len + 464 accumulator entries; checked all the same before anything
-  // is written. Frames write only entries that the output reads (below), so
-  // every access stays within the cleared part.
-  if (kmax > kMaxBin || cnt > kFrameLength || shift + outLen > cleared) return false;
-
+void SpectralResampler::fillInput(const std::uint8_t* src, std::size_t len, std::size_t loopStart) {
   // X: 256 zeros, the source less 128, then the tail.
   double* x = input_.data();
   std::fill_n(x, kLeadingZeros, 0.0);
@@ -359,50 +395,50 @@ bool SpectralResampler::resample(const std::uint8_t* src, std::size_t len, doubl
       if (++r == loopLen) r = 0;
     }
   }
+}
 
-  double* y = accumulator_.data();
-  std::fill_n(y, cleared, 0.0);
-
-  rate_ = rate;
-  bins_ = kmax + 1;
-  cnt_ = cnt;
-  // Only accumulator entries shift .. shift + outLen - 1 reach the output.
+bool SpectralResampler::listActiveFrames(std::size_t total, std::size_t& activeCount) {
+  // Only accumulator entries firstUsed_ .. endUsed_ - 1 reach the output.
   // Frame samples outside them are skipped (their phases still advance by
   // the same additions); so are frames that reach none of them, and silent
   // frames, which have only zero bins and add nothing.
-  firstUsed_ = shift;
-  endUsed_ = shift + outLen;
-  std::size_t activeCount = 0;
+  activeCount = 0;
   for (std::size_t s = 0, frame = 0; s < total; s += kHop, ++frame) {
     const Place at = place(s);
     if (at.mBegin >= at.mEnd || silentFrame(s)) continue;
     if (frame >= kMaxFrames) return false;  // beyond the capacity (cannot happen)
     activeFrames_[activeCount++] = frame;
   }
+  return true;
+}
 
-  planRuns(activeCount);
+void SpectralResampler::computeRuns() {
   if (runCount_ == 1) {
     runFrames(0);
-  } else {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      sharedRuns_ = runCount_;
-      nextRun_ = 0;
-      runsPending_ = runCount_;
-      ++call_;
-    }
-    wake_.notify_all();
-    shareRuns();
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      done_.wait(lock, [this] { return runsPending_ == 0; });
-    }
-    addAsides();
+    return;
   }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sharedRuns_ = runCount_;
+    nextRun_ = 0;
+    runsPending_ = runCount_;
+    ++call_;
+  }
+  wake_.notify_all();
+  shareRuns();
+  {
+    // Sleeps until a worker finishes the runs it took; never spins.
+    std::unique_lock<std::mutex> lock(mutex_);
+    done_.wait(lock, [this] { return runsPending_ == 0; });
+  }
+  addAsides();
+}
 
+void SpectralResampler::writeOutput(std::size_t shift, std::size_t outLen,
+                                    std::span<std::uint8_t> out) const {
   // The accumulator holds half the output level; the first `shift` entries
   // stand for the leading zeros.
-  const double* level = y + shift;
+  const double* level = accumulator_.data() + shift;
   for (std::size_t i = 0; i < outLen; ++i) {
     const double t = 2.0 * level[i] + 0.5;
     int v;
@@ -415,6 +451,38 @@ bool SpectralResampler::resample(const std::uint8_t* src, std::size_t len, doubl
     }
     out[i] = static_cast<std::uint8_t>(v + 128);
   }
+}
+
+bool SpectralResampler::resample(const std::uint8_t* src, std::size_t len, double rate,
+                                 std::size_t loopStart, std::span<std::uint8_t> out) {
+  if (src == nullptr || len == 0 || !fits(len) || !supportsRate(rate)) return false;
+  if (loopStart != 0 && loopStart >= len) return false;
+  const std::size_t outLen = outputLength(len, rate);
+  if (out.size() < outLen) return false;
+
+  const std::size_t kmax = highestBin(rate);
+  const std::size_t cnt = samplesPerFrame(rate);
+  const std::size_t shift = outputShift(rate);
+  const std::size_t cleared = len + kAccumulatorMargin;
+  // At a supported rate kmax <= 128 and cnt <= 256, and the output reads at
+  // most len + 464 accumulator entries; checked all the same before anything
+  // is written. Frames write only entries that the output reads, so every
+  // access stays within the cleared part.
+  if (kmax > kMaxBin || cnt > kFrameLength || shift + outLen > cleared) return false;
+
+  rate_ = rate;
+  bins_ = kmax + 1;
+  cnt_ = cnt;
+  firstUsed_ = shift;
+  endUsed_ = shift + outLen;
+  prepareTables(bins_);
+  fillInput(src, len, loopStart);
+  std::fill_n(accumulator_.data(), cleared, 0.0);
+  std::size_t activeCount = 0;
+  if (!listActiveFrames(len + kTailLength, activeCount)) return false;
+  planRuns(activeCount);
+  computeRuns();
+  writeOutput(shift, outLen, out);
   return true;
 }
 

@@ -33,18 +33,23 @@
 #include <thread>
 #include <vector>
 
+#include "io/zeroed_memory.h"
+
 namespace kvtram {
 
 // One resampler is built once and reused for every variant: its analysis
 // input, its accumulator, its trigonometric tables and the buffers of its
 // runs are allocated, and its worker threads started, in the constructor;
-// resample() allocates nothing and starts no thread. The destructor stops
-// and joins the workers.
+// resample() allocates nothing and starts no thread. Their memory is touched
+// only as far as the samples reach (the tables only as far as their bins).
+// The destructor stops and joins the workers.
 //
 // A resampler is used by one thread at a time (each conversion workspace
-// owns one). resample() hands part of its work to the resampler's own
-// workers and returns only when they are done with it; between calls they
-// sleep.
+// owns one). resample() cuts its work into runs and computes them itself,
+// while its workers take the runs it has not taken yet: a worker that gets
+// no core takes nothing, the calling thread never spins, and no run is
+// computed twice. resample() returns once
+// every run is done; between calls the workers sleep.
 class SpectralResampler {
  public:
   // Entries of the analysis input and of the accumulator.
@@ -66,9 +71,12 @@ class SpectralResampler {
   // 1 when the machine runs at least two threads at once, else 0.
   static std::size_t defaultWorkerThreads();
 
-  // workerThreads is capped at kMaxWorkerThreads. If the system refuses to
-  // start a thread, the resampler works with those it has (workerThreads()
-  // tells how many); with none, resample() does all the work itself.
+  // workerThreads: the threads that help the calling one, capped at
+  // kMaxWorkerThreads. 0 when every core already has work of its own (one
+  // conversion per core, say): resample() then does all the work itself,
+  // with no thread and no cutting into runs. If the system refuses to start
+  // a thread, the resampler works with those it has (workerThreads() tells
+  // how many).
   explicit SpectralResampler(std::size_t workerThreads = defaultWorkerThreads());
   ~SpectralResampler();
   SpectralResampler(const SpectralResampler&) = delete;
@@ -161,24 +169,46 @@ class SpectralResampler {
     std::size_t bins;
   };
 
+  // The entries of the aside buffers for this many workers.
+  static std::size_t asideEntries(std::size_t workerThreads);
+
+  // The parts of resample(), in their order.
+  void prepareTables(std::size_t bins);
+  void fillInput(const std::uint8_t* src, std::size_t len, std::size_t loopStart);
+  bool listActiveFrames(std::size_t total, std::size_t& activeCount);
+  void computeRuns();
+  void writeOutput(std::size_t shift, std::size_t outLen, std::span<std::uint8_t> out) const;
+
+  static std::size_t tableIndex(std::size_t k, std::size_t n) {
+    return (k / kBinBlock) * (kFrameLength * kBinBlock) + n * kBinBlock + k % kBinBlock;
+  }
   Place place(std::size_t s) const;
   bool silentFrame(std::size_t s) const;
   // Whether a run starting at activeFrames_[begin] with the given aside
   // limit would fit its aside buffer.
   bool asideFits(std::size_t begin, std::size_t activeCount, std::size_t limit) const;
   void planRuns(std::size_t activeCount);
+  // The parts of a run, frame by frame: the bins' cosine and sine sums of
+  // the frame at s, then each bin's sines added into the accumulator.
   void runFrames(std::size_t run);
+  void analyseFrame(std::size_t s, double* cosSum, double* sinSum) const;
+  // Returns the bins that added anything; counts the sin() calls.
+  std::size_t synthesiseFrame(const Place& at, std::size_t mSplit, const double* cosSum,
+                              const double* sinSum, double*& aside, std::size_t& sineCalls);
   // Takes runs of the current call and computes them until none is left.
   void shareRuns();
   void workerLoop();
   void addAsides();
 
-  std::vector<double> input_;        // X: zeros, source - 128, tail
-  std::vector<double> accumulator_;  // Y: output at the target rate, halved
+  ZeroedArray<double> input_;        // X: zeros, source - 128, tail
+  ZeroedArray<double> accumulator_;  // Y: output at the target rate, halved
   // cos and sin of the analysis angle of bin k at frame position n, stored
-  // at [n * kTableStride + k] so that the bins of one n are adjacent.
-  std::vector<double> cosTable_;
-  std::vector<double> sinTable_;
+  // block by block of kBinBlock bins, and within a block at [n * kBinBlock +
+  // k mod kBinBlock]: a block's analysis reads its part of the tables from
+  // start to end. The first tableColumns_ columns are filled in.
+  ZeroedArray<double> cosTable_;
+  ZeroedArray<double> sinTable_;
+  std::size_t tableColumns_ = 0;
   std::array<double, kFrameLength> window_{};
 
   // The current call, set before the runs are handed out.
@@ -187,11 +217,11 @@ class SpectralResampler {
   std::size_t cnt_ = 0;
   std::size_t firstUsed_ = 0;
   std::size_t endUsed_ = 0;
-  std::vector<std::size_t> activeFrames_;  // indices of the frames that do work
+  ZeroedArray<std::size_t> activeFrames_;  // indices of the frames that do work
   std::vector<Run> runs_;
   std::size_t runCount_ = 0;
   // Run r > 0 keeps aside into block r - 1 of these.
-  std::vector<double> asideProducts_;
+  ZeroedArray<double> asideProducts_;
   std::vector<AsideFrame> asideFrames_;
 
   // Hand-out of the runs: guarded by mutex_. The fields of the current call
