@@ -194,5 +194,20 @@ TEST(ChannelSlots, ByChannelCountAndSccI) {
   EXPECT_EQ(channelSlots(6, true), (std::array<int, 8>{108, 114, 120, 18, 24, 30, 36, 42}));
 }
 
+TEST(VariantPlan, ClearForgetsEveryEntryOfEveryChannel) {
+  auto plan = std::make_unique<VariantPlan>();
+  plan->set(0, 5, 1);
+  plan->set(3, 72000, 3);
+  plan->set(7, 2, 2);
+  EXPECT_EQ(plan->at(0, 5), 1);
+  EXPECT_EQ(plan->at(3, 72000), 3);
+  EXPECT_EQ(plan->at(7, 2), 2);
+  EXPECT_EQ(plan->at(7, 3), 0);
+  plan->clear();
+  for (int c = 0; c < kNoteChannels; ++c) {
+    for (int counter : {0, 2, 5, 72000, kPlanEntries - 1}) EXPECT_EQ(plan->at(c, counter), 0) << c << " " << counter;
+  }
+}
+
 }  // namespace
 }  // namespace kvtram
