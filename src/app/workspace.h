@@ -1,9 +1,11 @@
 // Everything one conversion works in, allocated once with its fixed
-// capacities (some tens of MiB) and reused file after file: the song's files
-// (read once per conversion), the song and its interpreter, the frame record,
-// the sample bank state and resamplers, the output image and the variant
-// plan. One workspace per conversion thread;
-// nothing in it is shared, so workspaces run side by side.
+// capacities (some tens of MiB of address space) and reused file after file:
+// the song's files (read once per conversion), the song and its interpreter,
+// the frame record, the sample bank state and resamplers, the output image
+// and the variant plan. Its large buffers are touched only as far as songs
+// reach; what a file wrote is cleared by range before the next file reads
+// it, so every file sees them as a fresh process would. One workspace per
+// conversion thread; nothing in it is shared, so workspaces run side by side.
 #pragma once
 
 #include <cstddef>
