@@ -57,8 +57,9 @@ class ZeroedArray {
   // Sets the entries written from `from` on back to zero; the high-water
   // mark becomes `from` (the caller rewrites or marks what lies below).
   void clearWrittenFrom(std::size_t from) {
-    if (written_ > from) std::memset(data() + from, 0, (written_ - from) * sizeof(T));
-    if (written_ > from) written_ = from;
+    if (written_ <= from) return;
+    std::memset(data() + from, 0, (written_ - from) * sizeof(T));
+    written_ = from;
   }
   void clearWritten() { clearWrittenFrom(0); }
 

@@ -75,13 +75,13 @@ std::size_t SpectralResampler::asideEntries(std::size_t workerThreads) {
 }
 
 SpectralResampler::SpectralResampler(std::size_t workerThreads)
-    : input_(kCapacity),
-      accumulator_(kCapacity),
-      cosTable_(kFrameLength * kTableStride),
-      sinTable_(kFrameLength * kTableStride),
-      activeFrames_(kMaxFrames),
+    : input_(std::make_unique_for_overwrite<double[]>(kCapacity)),
+      accumulator_(std::make_unique_for_overwrite<double[]>(kCapacity)),
+      cosTable_(std::make_unique_for_overwrite<double[]>(kFrameLength * kTableStride)),
+      sinTable_(std::make_unique_for_overwrite<double[]>(kFrameLength * kTableStride)),
+      activeFrames_(std::make_unique_for_overwrite<std::size_t[]>(kMaxFrames)),
       runs_(kMaxRuns),
-      asideProducts_(asideEntries(workerThreads)) {
+      asideProducts_(std::make_unique_for_overwrite<double[]>(asideEntries(workerThreads))) {
   for (std::size_t i = 0; i < kFrameLength / 2; ++i) {
     const double w = static_cast<double>(i) / kWindowDivisor;
     window_[i] = w;
@@ -174,7 +174,7 @@ SpectralResampler::Place SpectralResampler::place(std::size_t s) const {
 }
 
 bool SpectralResampler::silentFrame(std::size_t s) const {
-  const double* x = input_.data() + s;
+  const double* x = input_.get() + s;
   for (std::size_t n = 0; n < kFrameLength; ++n) {
     if (x[n] != 0.0) return false;
   }
@@ -259,12 +259,12 @@ void SpectralResampler::workerLoop() {
 
 void SpectralResampler::analyseFrame(std::size_t s, double* cosSum, double* sinSum) const {
   std::array<double, kFrameLength> windowed;
-  const double* x = input_.data() + s;
+  const double* x = input_.get() + s;
   for (std::size_t n = 0; n < kFrameLength; ++n) windowed[n] = x[n] * window_[n];
 
   // The bins are summed a block at a time (see sumBlocks).
   const std::size_t blocks = (bins_ + kBinBlock - 1) / kBinBlock;
-  sumBlocks<kBinBlock>(blocks, windowed.data(), cosTable_.data(), sinTable_.data(), cosSum, sinSum);
+  sumBlocks<kBinBlock>(blocks, windowed.data(), cosTable_.get(), sinTable_.get(), cosSum, sinSum);
 }
 
 namespace {
@@ -296,7 +296,7 @@ std::size_t SpectralResampler::synthesiseFrame(const Place& at, std::size_t mSpl
                                                double*& aside, std::size_t& sineCalls) {
   // Samples mBegin .. mSplit - 1 go aside (their entries are added later,
   // after earlier runs'), the rest straight into the accumulator.
-  double* frameOut = accumulator_.data() + at.j0;
+  double* frameOut = accumulator_.get() + at.j0;
   const std::size_t mBegin = at.mBegin;
   const std::size_t mEnd = at.mEnd;
   std::size_t synthesised = 0;
@@ -333,7 +333,7 @@ std::size_t SpectralResampler::synthesiseFrame(const Place& at, std::size_t mSpl
 void SpectralResampler::runFrames(std::size_t r) {
   Run& run = runs_[r];
   AsideFrame* asideFrame = r == 0 ? nullptr : &asideFrames_[(r - 1) * kMaxAsideFrames];
-  double* aside = r == 0 ? nullptr : asideProducts_.data() + (r - 1) * kAsideCapacity;
+  double* aside = r == 0 ? nullptr : asideProducts_.get() + (r - 1) * kAsideCapacity;
   std::size_t asideCount = 0;
   std::size_t sineCalls = 0;
   std::array<double, kTableStride> cosSum;
@@ -364,10 +364,10 @@ std::size_t SpectralResampler::sineCalls() const {
 void SpectralResampler::addAsides() {
   // Once every run is done, each run's kept products go in after those of
   // the runs before it, which is where the frame order puts them.
-  double* y = accumulator_.data();
+  double* y = accumulator_.get();
   for (std::size_t r = 1; r < runCount_; ++r) {
     const AsideFrame* record = &asideFrames_[(r - 1) * kMaxAsideFrames];
-    const double* product = asideProducts_.data() + (r - 1) * kAsideCapacity;
+    const double* product = asideProducts_.get() + (r - 1) * kAsideCapacity;
     for (std::size_t f = 0; f < runs_[r].asideFrames; ++f, ++record) {
       double* frameOut = y + record->j0;
       for (std::size_t b = 0; b < record->bins; ++b) {
@@ -381,7 +381,7 @@ void SpectralResampler::addAsides() {
 
 void SpectralResampler::fillInput(const std::uint8_t* src, std::size_t len, std::size_t loopStart) {
   // X: 256 zeros, the source less 128, then the tail.
-  double* x = input_.data();
+  double* x = input_.get();
   std::fill_n(x, kLeadingZeros, 0.0);
   for (std::size_t i = 0; i < len; ++i) x[kLeadingZeros + i] = static_cast<int>(src[i]) - 128;
   double* tail = x + kLeadingZeros + len;
@@ -438,7 +438,7 @@ void SpectralResampler::writeOutput(std::size_t shift, std::size_t outLen,
                                     std::span<std::uint8_t> out) const {
   // The accumulator holds half the output level; the first `shift` entries
   // stand for the leading zeros.
-  const double* level = accumulator_.data() + shift;
+  const double* level = accumulator_.get() + shift;
   for (std::size_t i = 0; i < outLen; ++i) {
     const double t = 2.0 * level[i] + 0.5;
     int v;
@@ -477,7 +477,7 @@ bool SpectralResampler::resample(const std::uint8_t* src, std::size_t len, doubl
   endUsed_ = shift + outLen;
   prepareTables(bins_);
   fillInput(src, len, loopStart);
-  std::fill_n(accumulator_.data(), cleared, 0.0);
+  std::fill_n(accumulator_.get(), cleared, 0.0);
   std::size_t activeCount = 0;
   if (!listActiveFrames(len + kTailLength, activeCount)) return false;
   planRuns(activeCount);

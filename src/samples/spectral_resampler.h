@@ -31,17 +31,18 @@
 #include <mutex>
 #include <span>
 #include <thread>
+#include <memory>
 #include <vector>
-
-#include "io/zeroed_memory.h"
 
 namespace kvtram {
 
 // One resampler is built once and reused for every variant: its analysis
 // input, its accumulator, its trigonometric tables and the buffers of its
 // runs are allocated, and its worker threads started, in the constructor;
-// resample() allocates nothing and starts no thread. Their memory is touched
-// only as far as the samples reach (the tables only as far as their bins).
+// resample() allocates nothing and starts no thread. The arrays are not
+// initialised: every entry is written by a call before that call reads it,
+// so their memory is touched only as far as the samples reach (the tables
+// only as far as their bins).
 // The destructor stops and joins the workers.
 //
 // A resampler is used by one thread at a time (each conversion workspace
@@ -200,14 +201,14 @@ class SpectralResampler {
   void workerLoop();
   void addAsides();
 
-  ZeroedArray<double> input_;        // X: zeros, source - 128, tail
-  ZeroedArray<double> accumulator_;  // Y: output at the target rate, halved
+  std::unique_ptr<double[]> input_;        // X: zeros, source - 128, tail
+  std::unique_ptr<double[]> accumulator_;  // Y: output at the target rate, halved
   // cos and sin of the analysis angle of bin k at frame position n, stored
   // block by block of kBinBlock bins, and within a block at [n * kBinBlock +
   // k mod kBinBlock]: a block's analysis reads its part of the tables from
   // start to end. The first tableColumns_ columns are filled in.
-  ZeroedArray<double> cosTable_;
-  ZeroedArray<double> sinTable_;
+  std::unique_ptr<double[]> cosTable_;
+  std::unique_ptr<double[]> sinTable_;
   std::size_t tableColumns_ = 0;
   std::array<double, kFrameLength> window_{};
 
@@ -217,11 +218,11 @@ class SpectralResampler {
   std::size_t cnt_ = 0;
   std::size_t firstUsed_ = 0;
   std::size_t endUsed_ = 0;
-  ZeroedArray<std::size_t> activeFrames_;  // indices of the frames that do work
+  std::unique_ptr<std::size_t[]> activeFrames_;  // indices of the frames that do work
   std::vector<Run> runs_;
   std::size_t runCount_ = 0;
   // Run r > 0 keeps aside into block r - 1 of these.
-  ZeroedArray<double> asideProducts_;
+  std::unique_ptr<double[]> asideProducts_;
   std::vector<AsideFrame> asideFrames_;
 
   // Hand-out of the runs: guarded by mutex_. The fields of the current call
