@@ -24,8 +24,8 @@
 #include "app/convert_file.h"
 #include "app/workspace.h"
 #include "samples/sample_variants.h"
-#include "support/bench_songs.h"
-#include "support/measure.h"
+#include "harness/bench_songs.h"
+#include "harness/measure.h"
 #include "support/temp_dir.h"
 
 namespace kvtram::bench {

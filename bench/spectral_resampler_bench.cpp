@@ -11,8 +11,8 @@
 
 #include "samples/sample_variants.h"
 #include "samples/spectral_resampler.h"
-#include "support/bench_songs.h"
-#include "support/measure.h"
+#include "harness/bench_songs.h"
+#include "harness/measure.h"
 #include "support/spectral_reference.h"
 
 namespace {

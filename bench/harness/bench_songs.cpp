@@ -1,4 +1,4 @@
-#include "support/bench_songs.h"
+#include "harness/bench_songs.h"
 
 #include <string>
 

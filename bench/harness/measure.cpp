@@ -1,4 +1,4 @@
-#include "support/measure.h"
+#include "harness/measure.h"
 
 #include <algorithm>
 #include <cmath>
