@@ -34,7 +34,7 @@ std::string songDifference(const KvSong& a, const KvSong& b) {
     return "header";
   }
   if (!sameSamples()) return "sample directory";
-  if (a.store != b.store) return "sample store";
+  if (!std::equal(a.store.begin(), a.store.end(), b.store.begin(), b.store.end())) return "sample store";
   if (a.blockIndexTable != b.blockIndexTable) return "block index table";
   if (a.waveCount != b.waveCount || a.waveSet != b.waveSet) return "wave set";
   if (a.macroCount != b.macroCount || a.macroLength != b.macroLength || a.macroOffset != b.macroOffset ||

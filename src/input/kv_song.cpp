@@ -201,8 +201,9 @@ std::string KvSong::parseSamples(const LoadedBytes& sampleFile) {
   // Copies, block index table and wave set. Stale bytes of an earlier song
   // never reach this one: the tables are cleared first.
   store.clearWritten();
-  // The copies and their reserves: the resamplers write their tails there.
-  store.markWritten(storeBlocks * kBlockBytes);
+  // The copies and their reserves (the linear resampler writes its tails
+  // there): each sample takes its blocks twice over and 8 more.
+  store.markWritten((8 * static_cast<std::size_t>(sampleCount) + 2 * totalBlocks_) * kBlockBytes);
   blockIndexTable.fill(0);
   std::size_t r = 0;  // running block count in the sample file
   std::size_t t = 0;  // running position in the block index table
