@@ -16,7 +16,9 @@ class Conversion {
   Conversion(Workspace& ws, const std::string& kvPath, const ConversionOptions& options)
       : ws_(ws), path_(kvPath), options_(options) {}
 
-  std::string run(const std::string& imagePath);
+  // Builds the image in the workspace; with `report`, measures it there too
+  // and goes on past the 256 banks to know its whole size.
+  std::string run(SizeReport* report);
 
  private:
   // Every pass starts from the parsed song, as a fresh load would leave it.
@@ -27,6 +29,10 @@ class Conversion {
   // Why the song was stopped as malformed ("" when it was not).
   const std::string& playFailure() const { return ws_.interpreter.failure(); }
   std::string buildRegisterStream(int pointerOffset, bool fm, bool rhythmMode);
+  // Notes in the report that the part from `start` to the image's address is done.
+  void measured(SizeReport* report, ImagePart::Kind kind, int start, int channel = 0) const {
+    if (report != nullptr) report->parts.push_back({kind, channel, start, ws_.image.address()});
+  }
 
   Workspace& ws_;
   const std::string& path_;
@@ -56,7 +62,7 @@ std::string Conversion::buildRegisterStream(int pointerOffset, bool fm, bool rhy
   return {};
 }
 
-std::string Conversion::run(const std::string& imagePath) {
+std::string Conversion::run(SizeReport* report) {
   SongInterpreter& interpreter = ws_.interpreter;
   KvSong& song = ws_.song;
   OutputImage& image = ws_.image;
@@ -74,20 +80,28 @@ std::string Conversion::run(const std::string& imagePath) {
   if (!playFailure().empty()) return playFailure();
 
   const SpectralVariants spectralFor = {options_.strictMid, options_.strictMidHigh, options_.strictHigh};
-  if (std::string reason = placeSamples(song, spectralFor, ws_.samples, ws_.spectral, image);
+  if (report != nullptr) report->clear();
+  const int samplesStart = image.address();
+  if (std::string reason = placeSamples(song, spectralFor, ws_.samples, ws_.spectral, image,
+                                        report != nullptr ? &report->variants : nullptr);
       !reason.empty()) {
     return reason;
   }
-  if (image.overflowed()) return msg::kImageBeyondBanks;
+  if (image.overflowed() && report == nullptr) return msg::kImageBeyondBanks;
+  measured(report, ImagePart::Kind::Samples, samplesStart);
 
+  const int psgStart = image.address();
   if (std::string failure = buildRegisterStream(kPsgStreamPointer, false, false); !failure.empty()) {
     return failure;
   }
+  measured(report, ImagePart::Kind::PsgStream, psgStart);
   const bool rhythmAfterPsg = interpreter.rhythmMode();
+  const int fmStart = image.address();
   if (std::string failure = buildRegisterStream(kFmStreamPointer, true, rhythmAfterPsg);
       !failure.empty()) {
     return failure;
   }
+  measured(report, ImagePart::Kind::FmStream, fmStart);
 
   const int channels = song.pcmChannelCount;
   const std::array<int, 8> slots = channelSlots(channels, options_.useSccI);
@@ -106,6 +120,7 @@ std::string Conversion::run(const std::string& imagePath) {
   bool internalError = false;
   for (int c = 0; c < channels; ++c) {
     restart();
+    const int channelStart = image.address();
     image.putPointer(slots[static_cast<std::size_t>(c)], image.address());
     ChannelEmitter emitter(ws_.plan, c, song.waveCount, options_.highQuality);
     ChannelEmitter::Result result = ChannelEmitter::Result::Ok;
@@ -118,19 +133,31 @@ std::string Conversion::run(const std::string& imagePath) {
     // channels are still built, and the image is not written.
     if (result == ChannelEmitter::Result::InternalError) internalError = true;
     if (result == ChannelEmitter::Result::FrameTooLongForBank) return msg::kFrameTooLongForBank;
+    measured(report, ImagePart::Kind::PcmChannel, channelStart, c);
   }
   if (internalError) return msg::kInternalError;
+  if (report != nullptr) report->end = image.address();
   if (image.overflowed()) return msg::kImageBeyondBanks;
 
   image.finish(song.waveSet.data(), song.waveCount, interpreter.rhythmMode());
-  return writeWholeFile(imagePath, image.bytes());
+  return {};
 }
 
 }  // namespace
 
+std::string buildImage(Workspace& workspace, const std::string& kvPath, const ConversionOptions& options,
+                       SizeReport* report) {
+  return Conversion(workspace, kvPath, options).run(report);
+}
+
+std::string writeImage(Workspace& workspace, const std::string& imagePath) {
+  return writeWholeFile(imagePath, workspace.image.bytes());
+}
+
 std::string convertFile(Workspace& workspace, const std::string& kvPath,
                         const std::string& imagePath, const ConversionOptions& options) {
-  return Conversion(workspace, kvPath, options).run(imagePath);
+  if (std::string reason = buildImage(workspace, kvPath, options); !reason.empty()) return reason;
+  return writeImage(workspace, imagePath);
 }
 
 }  // namespace kvtram

@@ -6,14 +6,26 @@
 #include <string>
 
 #include "app/options.h"
+#include "app/size_report.h"
 
 namespace kvtram {
 
 class Workspace;
 
-// Converts the KV file at `kvPath` and writes the image to `imagePath`.
-// Returns "" on success, else the reason it failed (messages.h), without the
-// path, which the reporter puts in front; nothing is written then.
+// Runs the passes over the KV file at `kvPath` and leaves the image in the
+// workspace. Returns "" or the reason the song failed (messages.h), without
+// the path, which the reporter puts in front. With `report`, the image is
+// also measured into it, and an image too big for the banks is measured
+// whole before its reason, msg::kImageBeyondBanks, is returned.
+std::string buildImage(Workspace& workspace, const std::string& kvPath, const ConversionOptions& options,
+                       SizeReport* report = nullptr);
+
+// Writes the image that buildImage left in the workspace to `imagePath`.
+// Returns "" or the reason, which is about the image file, not the song.
+std::string writeImage(Workspace& workspace, const std::string& imagePath);
+
+// Both in one: converts the KV file at `kvPath` and writes the image to
+// `imagePath`. Returns "" or the reason; nothing is written on a failure.
 std::string convertFile(Workspace& workspace, const std::string& kvPath,
                         const std::string& imagePath, const ConversionOptions& options);
 

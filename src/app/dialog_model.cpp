@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "app/song_folders.h"
 #include "app/workspace.h"
 #include "messages/messages.h"
 
@@ -133,8 +134,8 @@ DialogModel::DialogModel(MessageSink& sink) : sink_(sink) {}
 
 DialogModel::~DialogModel() = default;
 
-void DialogModel::drop(std::vector<std::string> paths) {
-  std::string message = files_.replace(std::move(paths));
+void DialogModel::drop(const std::vector<std::string>& paths) {
+  std::string message = files_.replace(expandSongFolders(paths, false).paths);
   if (!message.empty()) sink_.showMessage(message);
 }
 

@@ -172,9 +172,11 @@ class DialogModel {
   DialogModel(const DialogModel&) = delete;
   DialogModel& operator=(const DialogModel&) = delete;
 
-  // A drop of files, in the order the desktop reports them. Replaces the
-  // list; a drop that is too large shows msg::kTooManyFiles and empties it.
-  void drop(std::vector<std::string> paths);
+  // A drop of files, in the order the desktop reports them (also the files
+  // the program is started with). A folder among them stands for the KV
+  // files directly in it, in name order. Replaces the list; a drop that is
+  // too large shows msg::kTooManyFiles and empties it.
+  void drop(const std::vector<std::string>& paths);
   const FileList& files() const { return files_; }
 
   // Convert, in three steps for front ends that run the batch on a thread of

@@ -14,18 +14,26 @@ namespace kvtram {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFileFailed = 1;
 inline constexpr int kExitBadArguments = 2;
+inline constexpr int kExitNothingConverted = 3;  // no file failed, but none was converted either
+
+// The most files converted side by side (each worker holds a workspace).
+inline constexpr int kMaxJobs = 64;
 
 struct ConvertArgs {
   ConversionOptions options;
   bool quiet = false;
-  bool showProgress = false;  // a progress line per file on `err` (set for terminals)
+  bool verbose = false;       // the size report of every image
+  bool recursive = false;     // folders: their sub-folders too
+  std::string outputFolder;   // "" writes every image beside its song
+  int jobs = 1;
+  bool showProgress = false;  // a running progress line on `err` (set for terminals)
+  bool listImages = false;    // each written image and its size on `out` (set for non-terminals)
   std::vector<std::string> files;
 };
 int runConvert(const ConvertArgs& args, std::ostream& out, std::ostream& err);
 
 struct InfoArgs {
-  int loopCount = 2;
-  bool highQuality = false;
+  ConversionOptions options;  // the image's size depends on them all
   std::vector<std::string> files;
 };
 int runInfo(const InfoArgs& args, std::ostream& out, std::ostream& err);
@@ -36,9 +44,15 @@ struct DumpArgs {
 };
 int runDump(const DumpArgs& args, std::ostream& out, std::ostream& err);
 
+// Where the command line's streams go, for the choices that depend on it.
+struct Terminals {
+  bool out = false;
+  bool err = false;
+};
+
 // Parses the arguments (argv[0] is the program name) and runs the command.
 int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                   bool errIsTerminal = false);
+                   Terminals terminals = {});
 int runCommandLine(int argc, char** argv);
 
 }  // namespace kvtram

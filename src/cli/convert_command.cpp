@@ -1,52 +1,101 @@
-#include <memory>
+#include <algorithm>
 #include <ostream>
 
 #include "app/batch.h"
-#include "app/workspace.h"
+#include "app/size_report.h"
+#include "app/song_folders.h"
 #include "cli/commands.h"
+#include "io/file_io.h"
 #include "messages/messages.h"
 
 namespace kvtram {
 
 namespace {
 
-class ConsoleProgress : public BatchObserver {
+// What the console shows of a batch: failures always; without -q, notes on
+// skipped paths, a listing of the images or a running progress line, and
+// (from runConvert) the summary.
+class ConsoleReport : public BatchObserver {
  public:
-  ConsoleProgress(std::ostream& err, bool quiet, bool progress)
-      : err_(err), quiet_(quiet), progress_(progress) {}
+  ConsoleReport(std::ostream& out, std::ostream& err, const ConvertArgs& args)
+      : out_(out), err_(err), quiet_(args.quiet), progress_(args.showProgress && !args.quiet),
+        list_(args.listImages && !args.quiet) {}
+
   void fileStarting(std::size_t index, std::size_t count, const std::string& path) override {
-    if (progress_ && !quiet_ && count > 1) {
-      err_ << "[" << index + 1 << "/" << count << "] " << path << "\n" << std::flush;
-    }
+    if (!progress_) return;
+    err_ << "\r\033[K[" << index + 1 << "/" << count << "] " << path << std::flush;
+    lineShown_ = true;
   }
   void fileSkipped(std::size_t, std::size_t, const std::string& path) override {
-    if (!quiet_) err_ << msg::failureLine(path, msg::kNotKvFile) << "\n";
+    note(msg::failureLine(path, msg::kNotKvFile));
+  }
+  void imageWritten(std::size_t, const std::string& image, std::size_t bytes) override {
+    if (list_) out_ << msg::imageListed(image, bytes) << "\n";
+  }
+  void sizeMeasured(std::size_t, const std::string& path, const SizeReport& report) override {
+    endProgressLine();
+    out_ << path << "\n" << describeSize(report, "  ");
+  }
+  void fileFinished(std::size_t, std::size_t, const std::string&, const std::string& failure) override {
+    if (!failure.empty()) failed(failure);
+  }
+
+  void note(const std::string& line) {
+    if (quiet_) return;
+    endProgressLine();
+    err_ << line << "\n";
+  }
+  void failed(const std::string& line) {
+    endProgressLine();
+    err_ << line << "\n";
+  }
+  void endProgressLine() {
+    if (lineShown_) err_ << "\r\033[K" << std::flush;
+    lineShown_ = false;
   }
 
  private:
+  std::ostream& out_;
   std::ostream& err_;
   bool quiet_;
   bool progress_;
+  bool list_;
+  bool lineShown_ = false;
 };
 
 }  // namespace
 
 int runConvert(const ConvertArgs& args, std::ostream& out, std::ostream& err) {
-  // The batch checks the options before any file is touched (the command
-  // line always names at least one file).
-  auto workspace = std::make_unique<Workspace>();
-  ConsoleProgress progress(err, args.quiet, args.showProgress);
-  BatchOutcome outcome = runBatch(*workspace, args.files, args.options, &progress);
-  if (outcome.stoppedByOptions) {
-    err << outcome.message << "\n";
+  // Checked before any file is touched, whatever the files are.
+  if (std::string optionError = validateOptions(args.options); !optionError.empty()) {
+    err << optionError << "\n";
     return kExitBadArguments;
   }
-  if (outcome.failures.empty()) {
-    out << outcome.message << "\n";
-    return kExitOk;
+  ConsoleReport report(out, err, args);
+  const FolderExpansion inputs = expandSongFolders(args.files, args.recursive);
+  for (const std::string& folder : inputs.emptyFolders) report.note(msg::failureLine(folder, msg::kNoKvFileInFolder));
+  for (const std::string& line : inputs.failures) report.failed(line);
+
+  // The output folder is made only when there is something to put into it.
+  const bool anySong = std::any_of(inputs.paths.begin(), inputs.paths.end(), hasKvExtension);
+  if (!args.outputFolder.empty() && anySong) {
+    if (std::string reason = createFolders(args.outputFolder); !reason.empty()) {
+      report.failed(msg::failureLine(args.outputFolder, reason));
+      return kExitFileFailed;
+    }
   }
-  for (const std::string& line : outcome.failures) err << line << "\n";
-  return kExitFileFailed;
+
+  BatchSettings settings{args.outputFolder, std::clamp(args.jobs, 1, kMaxJobs), args.verbose};
+  BatchOutcome outcome = runBatch(inputs.paths, args.options, settings, &report);
+  report.endProgressLine();
+
+  const std::size_t failed = outcome.failures.size() + inputs.failures.size();
+  const std::size_t skipped = outcome.skipped.size() + inputs.emptyFolders.size();
+  if (!args.quiet) {
+    out << msg::batchSummary(outcome.written.size(), failed, skipped) << "\n";
+  }
+  if (failed > 0) return kExitFileFailed;
+  return outcome.written.empty() ? kExitNothingConverted : kExitOk;
 }
 
 }  // namespace kvtram

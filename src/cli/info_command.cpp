@@ -5,7 +5,9 @@
 #include <memory>
 #include <ostream>
 
+#include "app/convert_file.h"
 #include "app/options.h"
+#include "app/size_report.h"
 #include "app/workspace.h"
 #include "cli/commands.h"
 #include "cli/shift_jis.h"
@@ -26,14 +28,14 @@ std::string hexByte(int value) {
 std::string describe(Workspace& ws, const std::string& path, const InfoArgs& args, std::ostream& out) {
   SongInterpreter& interpreter = ws.interpreter;
   KvSong& song = ws.song;
-  interpreter.options.loopCount = args.loopCount;
+  interpreter.options.loopCount = args.options.loopCount;
   if (std::string failure = loadSong(path, ws.files, song); !failure.empty()) return failure;
   interpreter.restart();
   interpreter.setRhythmMode(false);
   if (std::string reason = scanLoops(song, ws.samples); !reason.empty()) return reason;
 
   // The conversion's own survey of the song.
-  const SongSurvey figures = surveySong(interpreter, ws.frame, args.highQuality, ws.samples);
+  const SongSurvey figures = surveySong(interpreter, ws.frame, args.options.highQuality, ws.samples);
   if (!interpreter.failure().empty()) return interpreter.failure();
 
   out << path << "\n";
@@ -60,12 +62,12 @@ std::string describe(Workspace& ws, const std::string& path, const InfoArgs& arg
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.2f", figures.frames / 59.94);
   out << "  length          " << figures.frames << " frames (" << seconds << " s) at loop count "
-      << args.loopCount << "\n";
+      << args.options.loopCount << "\n";
   out << "  FM writes       " << figures.fmWrites << "\n";
   out << "  PSG writes      " << figures.psgWrites << "\n";
   out << "  wavetable notes " << figures.sccEvents << "\n";
   out << "  PCM notes       " << figures.pcmEvents << "\n";
-  out << "  variants needed" << (args.highQuality ? " (high quality)" : "");
+  out << "  variants needed" << (args.options.highQuality ? " (high quality)" : "");
   bool any = false;
   for (int s = 0; s < kMaxSamples; ++s) {
     const auto& marks = ws.samples.variantUsage[static_cast<std::size_t>(s)];
@@ -78,15 +80,22 @@ std::string describe(Workspace& ws, const std::string& path, const InfoArgs& arg
     any = true;
   }
   out << (any ? "" : " none") << "\n";
+
+  // The image, measured by the conversion's own passes; a song too big for
+  // the banks is what the report is for, not a failure here.
+  SizeReport report;
+  if (std::string reason = buildImage(ws, path, args.options, &report);
+      !reason.empty() && reason != msg::kImageBeyondBanks) {
+    return reason;
+  }
+  out << describeSize(report, "  ");
   return {};
 }
 
 }  // namespace
 
 int runInfo(const InfoArgs& args, std::ostream& out, std::ostream& err) {
-  ConversionOptions options;
-  options.loopCount = args.loopCount;
-  if (std::string optionError = validateOptions(options); !optionError.empty()) {
+  if (std::string optionError = validateOptions(args.options); !optionError.empty()) {
     err << optionError << "\n";
     return kExitBadArguments;
   }

@@ -47,6 +47,10 @@ class ConverterDialog : public QDialog {
   const kvtram::DialogBaseUnits& baseUnits() const { return baseUnits_; }
   bool isConverting() const { return worker_.joinable(); }
 
+  // Fills the list as a drop of these paths would (the files the program is
+  // started with).
+  void openFiles(const std::vector<std::string>& paths) { applyDrop(paths); }
+
   // Closing is refused while a batch runs.
   void done(int result) override;
 

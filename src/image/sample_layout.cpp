@@ -64,7 +64,9 @@ SongSurvey surveySong(SongInterpreter& interpreter, FrameOutput& frame, bool hig
 }
 
 std::string placeSamples(KvSong& song, const SpectralVariants& spectralFor, SampleBankState& state,
-                         SpectralResampler& spectral, OutputImage& image) {
+                         SpectralResampler& spectral, OutputImage& image,
+                         std::vector<PlacedVariant>* placed) {
+  if (placed != nullptr) placed->clear();
   const int tableStart = sampleEntryAddress(song.waveCount, 0, 1);
   if (tableStart + kSampleEntryBytes * song.sampleCount > kBankBytes) {
     return msg::kPointerTableTooLarge;
@@ -139,12 +141,15 @@ std::string placeSamples(KvSong& song, const SpectralVariants& spectralFor, Samp
           ++loopAddress;
         }
       }
+      if (placed != nullptr && length != 0) {
+        placed->push_back({s, v, length, spectralFor[static_cast<std::size_t>(v - 1)], start, image.address()});
+      }
       image.putPointer(table, end);
       table += kPointerBytes;
       if (loopOffset != 0) image.putPointer(table, loopAddress);
       else image.putZeroPointer(table);
       table += kPointerBytes;
-      if (image.overflowed()) return {};
+      if (image.overflowed() && placed == nullptr) return {};
     }
   }
   if (image.address() % kBankBytes >= kStreamStartLimit) image.zeroFillToBankEnd();

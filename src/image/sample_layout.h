@@ -69,10 +69,24 @@ SongSurvey surveySong(SongInterpreter& interpreter, FrameOutput& frame, bool hig
 // resampled linearly.
 using SpectralVariants = std::array<bool, 3>;
 
+// Where a used variant went: image addresses from its start up to the
+// address after its last byte (look-ahead copies included).
+struct PlacedVariant {
+  int sample = 0;
+  int variant = 0;           // 1-3
+  std::size_t length = 0;    // resampled length in samples
+  bool spectral = false;     // made by the spectral resampler (else the linear one)
+  int start = 0;
+  int end = 0;
+};
+
 // Resamples every marked variant and places all variants' data and pointers.
 // Placement starts at the image's address (0x4000 in a conversion). On return the image's address is where
-// the streams start. Returns "" or the reason the file does not fit.
+// the streams start. Returns "" or the reason the file does not fit. With
+// `placed`, every used variant is recorded there and placement goes on past
+// the 256 banks (nothing is stored there), so that the whole size is known.
 std::string placeSamples(KvSong& song, const SpectralVariants& spectralFor, SampleBankState& state,
-                         SpectralResampler& spectral, OutputImage& image);
+                         SpectralResampler& spectral, OutputImage& image,
+                         std::vector<PlacedVariant>* placed = nullptr);
 
 }  // namespace kvtram

@@ -7,14 +7,34 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <thread>
 
 #include "messages/messages.h"
 
 namespace kvtram {
 
 namespace {
+
+// The cause of a failed call, in the words the user reads.
+std::string causeText(int error, bool writing = true) {
+  switch (error) {
+    case EACCES:
+    case EPERM: return writing ? msg::kCauseNoWritePermission : msg::kCauseNoReadPermission;
+    case EROFS: return msg::kCauseReadOnly;
+    case ENOSPC:
+    case EDQUOT: return msg::kCauseDiskFull;
+    case EISDIR: return msg::kCauseFolderInTheWay;
+    case ENAMETOOLONG: return msg::kCauseNameTooLong;
+    case ENOENT:
+    case ENOTDIR: return msg::kCauseNoFolder;
+    case EIO: return msg::kCauseIoError;
+    default: return msg::causeSystemError(error);
+  }
+}
 
 bool isSeparator(char c) {
 #ifdef _WIN32
@@ -101,30 +121,82 @@ std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t
   // Only a regular file is ever replaced: renaming over a device, a folder or
   // a link's target would destroy something that is not an earlier image.
   struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return msg::kCannotCreate;
+  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    return msg::withCause(msg::kCannotCreate, S_ISDIR(st.st_mode)   ? msg::kCauseFolderInTheWay
+                                              : S_ISLNK(st.st_mode) ? msg::kCauseLinkInTheWay
+                                                                    : msg::kCauseSpecialFileInTheWay);
+  }
+  // The temporary name is short and fixed in length, so that it fits
+  // wherever the target's own name does.
+  const std::string folder = folderOf(path);
   std::string temp;
   int fd = -1;
+  int error = 0;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = path + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+    temp = folder + ".kvtram-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".part";
     // Mode 0666 lets the umask decide, as for any newly created file.
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
+    error = errno;
+    if (fd < 0 && error != EEXIST) break;
   }
-  if (fd < 0) return msg::kCannotCreate;
+  if (fd < 0) return msg::withCause(msg::kCannotCreate, causeText(error));
 
-  bool ok = true;
+  error = 0;
   std::size_t done = 0;
-  while (ok && done < data.size()) {
+  while (error == 0 && done < data.size()) {
     ssize_t n = ::write(fd, data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
+    if (n < 0) error = errno;
+    else if (n == 0) error = ENOSPC;
     else done += static_cast<std::size_t>(n);
   }
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) {
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) {
     ::unlink(temp.c_str());
-    return msg::kCannotCreate;
+    return msg::withCause(msg::kCannotCreate, causeText(error));
+  }
+  return {};
+}
+
+PathKind pathKind(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return PathKind::Missing;
+  if (S_ISREG(st.st_mode)) return PathKind::File;
+  if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+  return PathKind::Other;
+}
+
+std::string listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
+  entries.clear();
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return msg::withCause(msg::kCannotReadFolder, causeText(errno, false));
+  std::string prefix = folder;
+  if (!prefix.empty() && !isSeparator(prefix.back())) prefix += '/';
+  while (const dirent* entry = ::readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st {};
+    bool link = ::lstat((prefix + name).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+    entries.push_back({name, pathKind(prefix + name), link});
+  }
+  ::closedir(dir);
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return {};
+}
+
+std::string createFolders(const std::string& folder) {
+  // Each missing folder of the path in turn, from the outermost.
+  for (std::size_t i = 1; i <= folder.size(); ++i) {
+    if (i < folder.size() && !isSeparator(folder[i])) continue;
+    std::string part = folder.substr(0, i);
+    if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+      return msg::withCause(msg::kCannotCreateFolder, causeText(errno));
+    }
+  }
+  if (pathKind(folder) != PathKind::Folder) {
+    return msg::withCause(msg::kCannotCreateFolder, msg::kCauseFileInTheWay);
   }
   return {};
 }
@@ -142,6 +214,18 @@ bool fileExists(const std::string& path) {
 }
 
 bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
+
+bool standardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) != 0; }
+
+int processorCount() {
+  // The processors this process may run on, which a container or a
+  // `taskset` may hold below the machine's count.
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+  unsigned n = std::thread::hardware_concurrency();
+  return n > 0 ? static_cast<int>(n) : 1;
+}
 
 std::string resolveNameIgnoringCase(const std::string& folder, const std::string& name) {
   std::string exact = folder + name;

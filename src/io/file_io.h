@@ -76,8 +76,28 @@ class FileBuffer {
 // temporary file in the same folder, every write and the close are checked,
 // and only a complete file is renamed over the target: a full disk or a
 // failed write leaves any earlier file untouched and no partial file behind.
-// Returns "" or msg::kCannotCreate.
+// The temporary name is short, so a target name near the file system's limit
+// still fits. Returns "" or msg::kCannotCreate with the cause in parentheses
+// ("ファイルを作成できませんでした (書き込み権限がありません)").
 std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t> data);
+
+// What a path names.
+enum class PathKind { Missing, File, Folder, Other };
+// Follows symbolic links.
+PathKind pathKind(const std::string& path);
+
+struct FolderEntry {
+  std::string name;
+  PathKind kind;       // of what the entry names, links followed
+  bool link = false;   // the entry itself is a symbolic link
+};
+// The entries of a folder other than "." and "..", sorted by name in byte
+// order. Returns "" or msg::kCannotReadFolder with the cause.
+std::string listFolder(const std::string& folder, std::vector<FolderEntry>& entries);
+
+// Creates a folder and any missing parents. Returns "" or
+// msg::kCannotCreateFolder with the cause.
+std::string createFolders(const std::string& folder);
 
 // The folder part of a path, up to and including its last separator ("" when
 // the path has none). On Windows builds a backslash also separates.
@@ -91,7 +111,12 @@ std::string resolveNameIgnoringCase(const std::string& folder, const std::string
 
 bool fileExists(const std::string& path);
 
-// Whether standard error is a terminal (progress lines are shown only there).
+// Whether standard error / output is a terminal (progress lines are shown
+// only there, listings only elsewhere).
 bool standardErrorIsTerminal();
+bool standardOutputIsTerminal();
+
+// The number of threads the machine runs at once (at least 1).
+int processorCount();
 
 }  // namespace kvtram

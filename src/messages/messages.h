@@ -18,8 +18,26 @@ inline constexpr const char* kBatchDone = "終了しました";
 inline constexpr const char* kPsgRange = "PSG 補整音量が範囲外です ( 0-15 )";
 inline constexpr const char* kFmRange = "FM音源 補整音量が範囲外です ( 0-15 )";
 inline constexpr const char* kLoopRange = "ループ数 が範囲外です ( 1-15 )";
+// The command line's own: each follows the option and its value ("--loops x : ...").
+inline std::string jobsRange(int most) { return "並列数が範囲外です ( 1-" + std::to_string(most) + " )"; }
+inline constexpr const char* kNotAWholeNumber = "整数ではありません";
+inline constexpr const char* kNoSuchOption = "そのようなオプションはありません";
+inline constexpr const char* kNoSuchCommand = "そのようなコマンドはありません (convert, info, dump のどれか)";
 inline constexpr const char* kTooManyFiles = "ファイルが多過ぎます";
 inline constexpr const char* kNotKvFile = ".kv ファイルではないので飛ばしました";
+inline constexpr const char* kNoKvFileInFolder = "KV ファイルがありません";
+// A second song whose image path an earlier song of the batch already takes.
+inline std::string imageTakenBy(const std::string& image, const std::string& firstSong) {
+  return "出力ファイル " + image + " は " + firstSong + " の出力と重なるので変換しません";
+}
+// The command line's listing of a written image and its closing line.
+inline std::string imageListed(const std::string& image, std::size_t bytes) {
+  return image + " : " + std::to_string(bytes) + " バイト";
+}
+inline std::string batchSummary(std::size_t converted, std::size_t failed, std::size_t skipped) {
+  return std::string(kBatchDone) + ": 変換 " + std::to_string(converted) + "、失敗 " + std::to_string(failed) +
+         "、スキップ " + std::to_string(skipped);
+}
 inline std::string converting(std::size_t index, std::size_t count, const std::string& path) {
   return "変換中 " + std::to_string(index + 1) + " / " + std::to_string(count) + " : " + path;
 }
@@ -34,6 +52,25 @@ inline constexpr const char* kFileNotFound = "ファイルが見つかりませ�
 inline constexpr const char* kCannotOpen = "ファイルをオープンできません";
 inline constexpr const char* kReadError = "読込エラー";
 inline constexpr const char* kCannotCreate = "ファイルを作成できませんでした";
+inline constexpr const char* kCannotReadFolder = "フォルダを読めません";
+inline constexpr const char* kCannotCreateFolder = "フォルダを作成できませんでした";
+// What failed, and why in parentheses: "ファイルを作成できませんでした (読み取り専用のファイルシステムです)".
+inline std::string withCause(const char* what, const std::string& cause) {
+  return std::string(what) + " (" + cause + ")";
+}
+// The causes the operating system gives, in the user's words.
+inline constexpr const char* kCauseNoWritePermission = "書き込み権限がありません";
+inline constexpr const char* kCauseNoReadPermission = "読み取り権限がありません";
+inline constexpr const char* kCauseReadOnly = "読み取り専用のファイルシステムです";
+inline constexpr const char* kCauseDiskFull = "ディスクの空きが足りません";
+inline constexpr const char* kCauseFolderInTheWay = "同じ名前のフォルダがあります";
+inline constexpr const char* kCauseFileInTheWay = "同じ名前のファイルがあります";
+inline constexpr const char* kCauseLinkInTheWay = "同じ名前のシンボリックリンクがあります";
+inline constexpr const char* kCauseSpecialFileInTheWay = "同じ名前の特殊ファイルがあります";
+inline constexpr const char* kCauseNameTooLong = "名前が長すぎます";
+inline constexpr const char* kCauseNoFolder = "フォルダがありません";
+inline constexpr const char* kCauseIoError = "入出力エラー";
+inline std::string causeSystemError(int code) { return "システムエラー " + std::to_string(code); }
 inline std::string fileTooLarge(std::size_t limitMiB) {
   return "ファイルが大きすぎます (上限 " + std::to_string(limitMiB) + " MiB)";
 }

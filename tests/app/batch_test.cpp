@@ -82,6 +82,20 @@ TEST_F(BatchTest, FailureTextsBeginWithThePath) {
   EXPECT_EQ(outcome.message, folder + " : ファイルをオープンできません");
 }
 
+TEST(SplitThreads, BusyThreadsNeverExceedTheJobs) {
+  struct Case {
+    int jobs;
+    std::size_t songs, workers, helpers;
+  };
+  const Case cases[] = {{1, 10, 1, 0}, {2, 1, 1, 1}, {2, 10, 2, 0}, {4, 2, 2, 1},
+                        {3, 2, 2, 0}, {8, 0, 1, 7}, {0, 5, 1, 0},  {64, 100, 64, 0}};
+  for (const Case& c : cases) {
+    ThreadSplit split = splitThreads(c.jobs, c.songs);
+    EXPECT_EQ(split.workers, c.workers) << c.jobs << " " << c.songs;
+    EXPECT_EQ(split.spectralHelpers, c.helpers) << c.jobs << " " << c.songs;
+  }
+}
+
 TEST(DialogInteger, ParsesLikeTheDialog) {
   struct Case {
     const char* text;

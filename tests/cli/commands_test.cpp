@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "support/kv_song_builder.h"
@@ -51,13 +53,13 @@ TEST_F(CommandLineTest, ConvertRefusesALoopCountOutOfRangeBeforeAnyFile) {
   for (const char* loops : {"0", "16"}) {
     Outcome r = run({"convert", "--loops", loops, song});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "ループ数 が範囲外です ( 1-15 )\n");
+    EXPECT_EQ(r.err, std::string("--loops ") + loops + " : ループ数 が範囲外です ( 1-15 )\n");
     EXPECT_EQ(r.out, "");
     EXPECT_FALSE(dir.exists("song.trm"));
   }
   Outcome psg = run({"convert", "--psg-reduction", "16", song});
   EXPECT_EQ(psg.status, 2);
-  EXPECT_EQ(psg.err, "PSG 補整音量が範囲外です ( 0-15 )\n");
+  EXPECT_EQ(psg.err, "--psg-reduction 16 : PSG 補整音量が範囲外です ( 0-15 )\n");
   EXPECT_EQ(run({"convert", "--no-such-option", song}).status, 2);
   EXPECT_FALSE(dir.exists("song.trm"));
 }
@@ -67,7 +69,7 @@ TEST_F(CommandLineTest, ConvertReportsAMissingFileAndGoesOn) {
   Outcome r = run({"convert", path("missing.kv"), song});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(contains(r.err, path("missing.kv") + " : ファイルが見つかりません")) << r.err;
-  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(contains(r.out, "終了しました: 変換 1、失敗 1、スキップ 0\n")) << r.out;
   EXPECT_TRUE(dir.exists("song.trm"));
 }
 
@@ -76,7 +78,8 @@ TEST_F(CommandLineTest, ConvertSkipsPathsThatAreNoKvFiles) {
   std::string text = dir.write("notes.txt", {'x'});
   Outcome r = run({"convert", text, song});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "終了しました\n");
+  EXPECT_EQ(r.out, path("song.trm") + " : " + std::to_string(dir.read("song.trm").size()) +
+                       " バイト\n終了しました: 変換 1、失敗 0、スキップ 1\n");
   EXPECT_TRUE(contains(r.err, text + " : ")) << r.err;
   EXPECT_TRUE(dir.exists("song.trm"));
   EXPECT_FALSE(dir.exists("notes.trm"));
@@ -84,6 +87,136 @@ TEST_F(CommandLineTest, ConvertSkipsPathsThatAreNoKvFiles) {
   Outcome quiet = run({"convert", "-q", text, song});
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(quiet.out, "");
+}
+
+TEST_F(CommandLineTest, FoldersConvertTheirSongsInNameOrder) {
+  std::filesystem::create_directories(path("songs/sub"));
+  std::filesystem::create_directories(path("none"));
+  smallSong().write(path("songs"), "b");
+  writeBytes(path("songs/A.KV"), smallSong().musicBytes());
+  smallSong().write(path("songs/sub"), "c");
+  dir.write("songs/notes.txt", {1});
+
+  Outcome flat = run({"convert", path("songs")});
+  EXPECT_EQ(flat.status, 0) << flat.err;
+  EXPECT_TRUE(contains(flat.out, path("songs/A.trm") + " : ")) << flat.out;
+  EXPECT_LT(flat.out.find("/A.trm"), flat.out.find("/b.trm"));
+  EXPECT_TRUE(contains(flat.out, "終了しました: 変換 2、失敗 0、スキップ 0\n")) << flat.out;
+  EXPECT_FALSE(dir.exists("songs/sub/c.trm"));
+
+  Outcome deep = run({"convert", "-r", "-q", path("songs")});
+  EXPECT_EQ(deep.status, 0);
+  EXPECT_TRUE(dir.exists("songs/sub/c.trm"));
+
+  // Nothing convertible: reported, and the status says nothing was converted.
+  Outcome empty = run({"convert", path("none"), path("songs/notes.txt")});
+  EXPECT_EQ(empty.status, 3);
+  EXPECT_TRUE(contains(empty.err, path("none") + " : KV ファイルがありません\n")) << empty.err;
+  EXPECT_TRUE(contains(empty.out, "変換 0、失敗 0、スキップ 2")) << empty.out;
+}
+
+TEST_F(CommandLineTest, OutputFolderTakesTheImagesAndRefusesASecondSongOfTheSameName) {
+  std::filesystem::create_directories(path("x"));
+  std::filesystem::create_directories(path("y"));
+  std::string first = smallSong().write(path("x"), "tune");
+  std::string second = KvSongBuilder().stream({0x47, 0x38, 0xFF, 0xFE}).write(path("y"), "tune");
+  Outcome r = run({"convert", "-o", path("out/new"), first, second});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, second + " : 出力ファイル " + path("out/new/tune.trm") + " は " + first +
+                       " の出力と重なるので変換しません\n");
+  ASSERT_EQ(run({"convert", "-q", first}).status, 0);
+  EXPECT_EQ(dir.read("out/new/tune.trm"), dir.read("x/tune.trm"));
+  EXPECT_FALSE(dir.exists("y/tune.trm"));
+}
+
+TEST_F(CommandLineTest, JobsGiveTheSameImagesAndMessagesInInputOrder) {
+  std::vector<std::string> args{"convert", "--strict-high"};
+  for (const char* name : {"a", "b", "c", "d", "e"}) {
+    args.push_back(smallSong().title(name).write(dir.path(), name));
+    args.push_back(path(std::string(name) + "-missing.kv"));
+  }
+  std::vector<Outcome> runs;
+  std::vector<Bytes> images;
+  for (const char* jobs : {"1", "3"}) {
+    std::vector<std::string> withJobs = args;
+    withJobs.insert(withJobs.begin() + 1, {"-j", jobs});
+    runs.push_back(run(withJobs));
+    for (const char* name : {"a", "b", "c", "d", "e"}) images.push_back(dir.read(std::string(name) + ".trm"));
+  }
+  EXPECT_EQ(runs[0].status, 1);
+  EXPECT_EQ(runs[0].out, runs[1].out);
+  EXPECT_EQ(runs[0].err, runs[1].err);
+  EXPECT_LT(runs[0].err.find("a-missing"), runs[0].err.find("e-missing"));
+  for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(images[i], images[i + 5]) << i;
+}
+
+TEST_F(CommandLineTest, WriteFailuresNameTheImageAndTheCause) {
+  std::string song = smallSong().write(dir.path(), "song");
+  std::filesystem::create_directory(path("song.trm"));
+  Outcome folder = run({"convert", song});
+  EXPECT_EQ(folder.err, path("song.trm") + " : ファイルを作成できませんでした (同じ名前のフォルダがあります)\n");
+
+  // 251 bytes of base name make a 255-byte image name, the most a name may
+  // have; one more is too long.
+  std::string longest = smallSong().write(dir.path(), std::string(251, 'n'));
+  EXPECT_EQ(run({"convert", "-q", longest}).status, 0);
+  std::string tooLong = smallSong().write(dir.path(), std::string(252, 'n'));
+  Outcome named = run({"convert", tooLong});
+  EXPECT_TRUE(contains(named.err, ".trm : ファイルを作成できませんでした (名前が長すぎます)\n")) << named.err;
+}
+
+// A file system mounted for one test (as root only), unmounted afterwards.
+class MountedFolder {
+ public:
+  explicit MountedFolder(const std::string& mountCommand) : ok_(std::system(mountCommand.c_str()) == 0) {}
+  ~MountedFolder() {
+    if (ok_) std::system(("umount " + target_).c_str());
+  }
+  bool ok() const { return ok_; }
+  void target(const std::string& path) { target_ = path; }
+
+ private:
+  bool ok_;
+  std::string target_;
+};
+
+TEST_F(CommandLineTest, WriteFailuresOnReadOnlyAndFullFileSystems) {
+  std::string song = smallSong().write(dir.path(), "song");
+  std::filesystem::create_directories(path("ro"));
+  std::filesystem::create_directories(path("full"));
+  MountedFolder readOnly("mount --bind " + path("ro") + " " + path("ro") + " 2>/dev/null && mount -o remount,ro,bind " +
+                         path("ro") + " 2>/dev/null");
+  readOnly.target(path("ro"));
+  MountedFolder full("mount -t tmpfs -o size=16k tmpfs " + path("full") + " 2>/dev/null");
+  full.target(path("full"));
+  if (!readOnly.ok() || !full.ok()) GTEST_SKIP() << "mounting needs root";
+  Outcome ro = run({"convert", "-o", path("ro"), song});
+  EXPECT_EQ(ro.err, path("ro/song.trm") + " : ファイルを作成できませんでした (読み取り専用のファイルシステムです)\n");
+  Outcome disk = run({"convert", "-o", path("full"), song});
+  EXPECT_EQ(disk.err, path("full/song.trm") + " : ファイルを作成できませんでした (ディスクの空きが足りません)\n");
+  EXPECT_TRUE(std::filesystem::is_empty(path("full"))) << "no partial file is left";
+}
+
+TEST_F(CommandLineTest, ArgumentErrorsAreNamedAndReportedTogether) {
+  std::string song = smallSong().write(dir.path(), "song");
+  Outcome r = run({"convert", "--loops", "x", "--fm-reduction", "-1", "-j", "0", "--frobnicate", song});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "--fm-reduction -1 : FM音源 補整音量が範囲外です ( 0-15 )\n"
+                   "--loops x : 整数ではありません\n"
+                   "--jobs 0 : 並列数が範囲外です ( 1-64 )\n"
+                   "--frobnicate : そのようなオプションはありません\n");
+  EXPECT_FALSE(dir.exists("song.trm"));
+
+  Outcome unknown = run({"konvert", song});
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_EQ(unknown.err, "konvert : そのようなコマンドはありません (convert, info, dump のどれか)\n");
+  Outcome version = run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(contains(version.out, "kvtram ")) << version.out;
+  Outcome help = run({"convert", "--help"});
+  EXPECT_TRUE(contains(help.out, "--strict-mid,--no-strict-mid\n")) << help.out;
+  EXPECT_TRUE(contains(help.out, "Exit status")) << help.out;
 }
 
 TEST_F(CommandLineTest, InfoDescribesTheSongAndWhatItPlays) {
@@ -92,7 +225,8 @@ TEST_F(CommandLineTest, InfoDescribesTheSongAndWhatItPlays) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   // The loop plays frames 1-3 again in frames 4-6; the jump in frame 7 ends the song.
-  EXPECT_EQ(r.out, song + "\n"
+  // (The size report of the image follows; see ReportsTheSizeOfTheImageWritten.)
+  EXPECT_EQ(r.out.substr(0, r.out.find("  image ")), song + "\n"
                    "  title           \"ABC\"\n"
                    "  format version  4\n"
                    "  PCM channels    2 (PCM channel mask 0x01, mix channel mask 0x00)\n"
@@ -112,6 +246,36 @@ TEST_F(CommandLineTest, InfoDescribesTheSongAndWhatItPlays) {
   EXPECT_TRUE(contains(once.out, "  PCM notes       3\n"));
   Outcome high = run({"info", "--high-quality", song});
   EXPECT_TRUE(contains(high.out, "  variants needed (high quality) sample 0: 1 2; sample 1: 3\n")) << high.out;
+}
+
+TEST_F(CommandLineTest, ReportsTheSizeOfTheImageWritten) {
+  std::string song = smallSong().write(dir.path(), "song");
+  for (std::vector<std::string> options : {std::vector<std::string>{}, {"--strict-high", "--high-quality", "--scc-i"}}) {
+    std::vector<std::string> info{"info"}, convert{"convert", "-v"};
+    info.insert(info.end(), options.begin(), options.end());
+    convert.insert(convert.end(), options.begin(), options.end());
+    info.push_back(song);
+    convert.push_back(song);
+    Outcome measured = run(info);
+    Outcome written = run(convert);
+    ASSERT_EQ(written.status, 0) << written.err;
+    const std::size_t size = dir.read("song.trm").size();
+    const std::string report = measured.out.substr(measured.out.find("  image "));
+    EXPECT_EQ(report.rfind("  image           " + std::to_string(size) + " bytes in 2 banks", 0), 0u) << report;
+    EXPECT_TRUE(contains(written.out, song + "\n" + report)) << written.out;
+    // The parts add up to the banked bytes, and the free space is the rest.
+    long parts = 0;
+    for (const char* name : {"samples", "PSG stream", "FM stream", "PCM channel 1 stream", "PCM channel 2 stream"}) {
+      std::size_t at = report.find(std::string("    ") + name);
+      ASSERT_NE(at, std::string::npos) << name;
+      parts += std::stol(report.substr(report.find_first_of("0123456789", at + 4 + std::string(name).size())));
+    }
+    EXPECT_EQ(576 + 0x4000 + parts, static_cast<long>(size));
+    EXPECT_TRUE(contains(report, "free                    " + std::to_string(256 * 16384 + 576 - size) +
+                                     " bytes of 256 banks\n")) << report;
+  }
+  EXPECT_TRUE(contains(run({"info", song}).out, "sample 0 variant 1    927 bytes (727 samples, spectral resampler)"));
+  EXPECT_TRUE(contains(run({"info", "--no-strict-mid", song}).out, "727 samples, linear resampler"));
 }
 
 TEST_F(CommandLineTest, InfoShowsAWaveSetAndAShiftJisTitle) {
@@ -135,7 +299,7 @@ TEST_F(CommandLineTest, InfoFailuresAndBadArguments) {
   for (const char* loops : {"0", "16"}) {
     Outcome bad = run({"info", "--loops", loops, song});
     EXPECT_EQ(bad.status, 2);
-    EXPECT_EQ(bad.err, "ループ数 が範囲外です ( 1-15 )\n");
+    EXPECT_EQ(bad.err, std::string("--loops ") + loops + " : ループ数 が範囲外です ( 1-15 )\n");
     EXPECT_EQ(bad.out, "");
   }
   EXPECT_EQ(run({"info"}).status, 2);

@@ -11,6 +11,7 @@ foreach(file
     bin/kvtram
     bin/kvtram-gui
     share/applications/kvtram-gui.desktop
+    share/mime/packages/kvtram.xml
     share/icons/hicolor/16x16/apps/kvtram-gui.png
     share/icons/hicolor/48x48/apps/kvtram-gui.png
     share/icons/hicolor/256x256/apps/kvtram-gui.png)
@@ -19,7 +20,7 @@ foreach(file
   endif()
 endforeach()
 file(READ "${PREFIX}/share/applications/kvtram-gui.desktop" entry)
-foreach(line "Exec=kvtram-gui" "Icon=kvtram-gui" "Type=Application")
+foreach(line "Exec=kvtram-gui %F" "Icon=kvtram-gui" "Type=Application" "MimeType=audio/x-kv;")
   string(FIND "${entry}" "${line}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "desktop entry lacks ${line}")

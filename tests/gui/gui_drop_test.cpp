@@ -1,4 +1,6 @@
 // Dropping files onto the dialog: what is taken, how it is shown and kept.
+#include <QDir>
+#include <QFile>
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -77,6 +79,27 @@ class DropTest : public QObject {
     QVERIFY2(lines[1].startsWith(d + "/a.kv"), qPrintable(lines[1]));
     // The list box keeps the drop after the conversion.
     QCOMPARE(listTexts(dialog), (QStringList{d + "/a.kv", d + "/b.kv"}));
+  }
+
+  void aFolderStandsForTheKvFilesDirectlyInIt() {
+    RecordingSink sink;
+    ConverterDialog dialog(&sink);
+    const QString d = folder.path();
+    QVERIFY(QDir(d).mkpath("songs/deeper"));
+    for (const char* name : {"songs/b.kv", "songs/A.KV", "songs/notes.txt", "songs/deeper/c.kv"}) {
+      QFile file(d + "/" + name);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(dropOntoList(dialog, fileUrls({d + "/songs", d + "/x.kv"})));
+    QCOMPARE(dialog.model().files().conversionOrder(),
+             (std::vector<std::string>{QFile::encodeName(d + "/songs/A.KV").toStdString(),
+                                       QFile::encodeName(d + "/songs/b.kv").toStdString(),
+                                       QFile::encodeName(d + "/x.kv").toStdString()}));
+    // The files the program is started with are taken the same way.
+    ConverterDialog started(&sink);
+    started.openFiles({QFile::encodeName(d + "/songs").toStdString()});
+    QCOMPARE(listTexts(started), (QStringList{d + "/songs/A.KV", d + "/songs/b.kv"}));
+    QVERIFY(sink.messages.empty());
   }
 
   void nineThousandNineHundredNinetyNineAreTaken() {

@@ -73,11 +73,36 @@ TEST(WriteWholeFile, WritesAndReplacesAtomically) {
 TEST(WriteWholeFile, RefusesMissingFolderAndNonRegularTargets) {
   TempDir dir;
   std::vector<std::uint8_t> data{1};
-  EXPECT_EQ(writeWholeFile(dir.path() + "/no/such.trm", data), "ファイルを作成できませんでした");
+  EXPECT_EQ(writeWholeFile(dir.path() + "/no/such.trm", data), "ファイルを作成できませんでした (フォルダがありません)");
   // A folder in the way is not replaced.
   std::filesystem::create_directory(dir.path() + "/taken.trm");
-  EXPECT_EQ(writeWholeFile(dir.path() + "/taken.trm", data), "ファイルを作成できませんでした");
+  EXPECT_EQ(writeWholeFile(dir.path() + "/taken.trm", data), "ファイルを作成できませんでした (同じ名前のフォルダがあります)");
   EXPECT_TRUE(std::filesystem::is_directory(dir.path() + "/taken.trm"));
+}
+
+TEST(Folders, ListedByNameWithWhatTheyHoldAndMadeWithTheirParents) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() + "/sub");
+  dir.write("b.kv", {1});
+  dir.write("B.kv", {1});
+  std::filesystem::create_symlink(dir.path() + "/sub", dir.path() + "/link");
+  std::vector<FolderEntry> entries;
+  ASSERT_EQ(listFolder(dir.path(), entries), "");
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_EQ(entries[0].name, "B.kv");
+  EXPECT_EQ(entries[1].name, "b.kv");
+  EXPECT_EQ(entries[2].name, "link");
+  EXPECT_TRUE(entries[2].kind == PathKind::Folder && entries[2].link);
+  EXPECT_TRUE(entries[3].kind == PathKind::Folder && !entries[3].link);
+  EXPECT_EQ(listFolder(dir.path() + "/none", entries), "フォルダを読めません (フォルダがありません)");
+
+  EXPECT_EQ(createFolders(dir.path() + "/x/y/z"), "");
+  EXPECT_EQ(pathKind(dir.path() + "/x/y/z"), PathKind::Folder);
+  EXPECT_EQ(createFolders(dir.path() + "/b.kv"), "フォルダを作成できませんでした (同じ名前のファイルがあります)");
+  // A link in the image's place is not followed.
+  std::vector<std::uint8_t> data{1};
+  EXPECT_EQ(writeWholeFile(dir.path() + "/link", data),
+            "ファイルを作成できませんでした (同じ名前のシンボリックリンクがあります)");
 }
 
 TEST(ResolveNameIgnoringCase, PrefersExactThenAnyCase) {

@@ -1,0 +1,78 @@
+#include "app/size_report.h"
+
+#include "image/output_image.h"
+
+namespace kvtram {
+
+namespace {
+
+constexpr long kAddressLimit = static_cast<long>(kMaxBanks) * kBankBytes;
+
+std::string partName(const ImagePart& part) {
+  switch (part.kind) {
+    case ImagePart::Kind::Samples: return "samples";
+    case ImagePart::Kind::PsgStream: return "PSG stream";
+    case ImagePart::Kind::FmStream: return "FM stream";
+    case ImagePart::Kind::PcmChannel: return "PCM channel " + std::to_string(part.channel + 1) + " stream";
+  }
+  return {};
+}
+
+std::string plural(long n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string padded(std::string text, std::size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text;
+}
+
+}  // namespace
+
+long SizeReport::imageBytes() const { return kHeaderBytes + static_cast<long>(end); }
+
+int SizeReport::banks() const { return (end + kBankBytes - 1) / kBankBytes; }
+
+long SizeReport::freeBytes() const { return kAddressLimit - end; }
+
+std::string describeSize(const SizeReport& report, const std::string& indent) {
+  std::string text = indent + "image           " + plural(report.imageBytes(), "byte", "bytes") + " in " +
+                     plural(report.banks(), "bank", "banks") + " (header and bank 0 included)\n";
+  for (const ImagePart& part : report.parts) {
+    text += indent + "  " + padded(partName(part), 24) + plural(part.end - part.start, "byte", "bytes") + "\n";
+    if (part.kind != ImagePart::Kind::Samples) continue;
+    for (const PlacedVariant& v : report.variants) {
+      text += indent + "    " + padded("sample " + std::to_string(v.sample) + " variant " + std::to_string(v.variant), 22) +
+              plural(v.end - v.start, "byte", "bytes") + " (" +
+              plural(static_cast<long>(v.length), "sample", "samples") + ", " +
+              (v.spectral ? "spectral" : "linear") + " resampler)\n";
+    }
+  }
+  const long free = report.freeBytes();
+  if (free >= 0) {
+    text += indent + "  " + padded("free", 24) + plural(free, "byte", "bytes") + " of " +
+            std::to_string(kMaxBanks) + " banks\n";
+    return text;
+  }
+  // The first part that reaches past the last bank is where the image stops fitting.
+  std::string where = "the image";
+  for (const PlacedVariant& v : report.variants) {
+    if (v.end > kAddressLimit) {
+      where = "sample " + std::to_string(v.sample) + " variant " + std::to_string(v.variant);
+      break;
+    }
+  }
+  if (where == "the image") {
+    for (const ImagePart& part : report.parts) {
+      if (part.end > kAddressLimit) {
+        where = partName(part);
+        break;
+      }
+    }
+  }
+  text += indent + "  does not fit: " + plural(-free, "byte", "bytes") + " beyond the " +
+          std::to_string(kMaxBanks) + " banks, from " + where + " on\n";
+  return text;
+}
+
+}  // namespace kvtram
