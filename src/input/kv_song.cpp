@@ -184,8 +184,11 @@ std::string KvSong::validate() const {
 std::string KvSong::parseMusic(const LoadedBytes& musicBytes) {
   reset();
   music = musicBytes;
+  // A file too short for the header, or whose header breaks the format's
+  // limits, is something else than a KV song; say so before any detail.
+  if (music.length < kFixedHeaderBytes) return msg::notKvSong(msg::onlyBytes(music.length));
   decodeHeader();
-  if (std::string reason = validate(); !reason.empty()) return reason;
+  if (std::string reason = validate(); !reason.empty()) return msg::notKvSong(reason);
   macroBytes.fill(0);
   if (macroByteCount_ > 0) {
     std::memcpy(macroBytes.data(), music.data + macroBytesAt_, macroByteCount_);

@@ -35,6 +35,9 @@ inline constexpr int kMaxWaves = 256;
 inline constexpr int kWaveBytes = 32;
 inline constexpr int kMaxPcmChannels = 8;
 inline constexpr std::size_t kTitleBytes = 42;
+// The fixed part of the header, up to and including the sample count: a
+// shorter file is no KV song.
+inline constexpr std::size_t kFixedHeaderBytes = 57;
 
 struct SampleEntry {
   int blocks = 0;        // length in 256-byte blocks, as the directory says

@@ -76,6 +76,12 @@ inline std::string fileTooLarge(std::size_t limitMiB) {
 }
 
 // ---- The KV music file and its sample file -----------------------------------------------
+// A music file too short for the header, or with an impossible header: the
+// detail (one of the reasons below, or onlyBytes) in parentheses.
+inline std::string notKvSong(const std::string& detail) { return "KV ファイルではありません (" + detail + ")"; }
+inline std::string onlyBytes(std::size_t length) {
+  return length == 0 ? "空のファイルです" : std::to_string(length) + " バイトしかありません";
+}
 inline std::string macroBytesTooMany(std::size_t capacity, std::size_t count) {
   return "マクロデータが " + std::to_string(capacity) + " バイトを超えます (" + std::to_string(count) + " バイト)";
 }

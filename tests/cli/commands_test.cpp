@@ -198,6 +198,21 @@ TEST_F(CommandLineTest, WriteFailuresOnReadOnlyAndFullFileSystems) {
   EXPECT_TRUE(std::filesystem::is_empty(path("full"))) << "no partial file is left";
 }
 
+TEST_F(CommandLineTest, ShortAndImpossibleFilesAreNoKvSongs) {
+  std::string empty = dir.write("empty.kv", {});
+  std::string text = dir.write("text.kv", Bytes(100, 'x'));
+  Bytes nine = smallSong().musicBytes();
+  nine[0] = 0x49;  // version 4, 9 PCM channels
+  std::string tooMany = dir.write("nine.kv", nine);
+  Outcome r = run({"convert", "-q", empty, text, tooMany});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, empty + " : KV ファイルではありません (空のファイルです)\n" + text +
+                       " : KV ファイルではありません (ブロック表が 4096 バイトを超えます (370560 バイト))\n" + tooMany +
+                       " : KV ファイルではありません (PCM チャンネル数が多すぎます (9))\n");
+  Outcome info = run({"info", empty});
+  EXPECT_EQ(info.err, empty + " : KV ファイルではありません (空のファイルです)\n");
+}
+
 TEST_F(CommandLineTest, ArgumentErrorsAreNamedAndReportedTogether) {
   std::string song = smallSong().write(dir.path(), "song");
   Outcome r = run({"convert", "--loops", "x", "--fm-reduction", "-1", "-j", "0", "--frobnicate", song});

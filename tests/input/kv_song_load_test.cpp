@@ -148,27 +148,28 @@ TEST_F(KvSongLoad, SongWithoutSamplesStartsItsStreamAt57) {
   }
 }
 
-TEST_F(KvSongLoad, EmptyMusicFileReadsAsZeros) {
-  ASSERT_EQ(loadBytes({}), "");
-  EXPECT_EQ(song->formatVersion, 0);
-  EXPECT_EQ(song->sampleCount, 0);
-  EXPECT_EQ(song->title, "");
-  EXPECT_EQ(song->loopBase, 57u);
+TEST_F(KvSongLoad, FilesShorterThanTheHeaderAreNoKvSongs) {
+  const std::string shortFile = dir.path() + "/short.kv : ";
+  EXPECT_EQ(loadBytes({}, "short.kv"), shortFile + "KV ファイルではありません (空のファイルです)");
+  EXPECT_EQ(loadBytes({0x43}, "short.kv"), shortFile + "KV ファイルではありません (1 バイトしかありません)");
+  EXPECT_EQ(loadBytes(Bytes(56, 0), "short.kv"), shortFile + "KV ファイルではありません (56 バイトしかありません)");
+
+  // The fixed header alone: version 4 with 3 PCM channels and no samples;
+  // the later fields, like the rows-instrument byte, are zeros of the tail.
+  Bytes header(57, 0);
+  header[0] = 0x43;
+  ASSERT_EQ(loadBytes(header, "header.kv"), "");
+  EXPECT_EQ(song->formatVersion, 4);
+  EXPECT_EQ(song->pcmChannelCount, 3);
+  EXPECT_EQ(song->rowsInstrument, 0);
+  EXPECT_EQ(song->macroCount, 0);
+  EXPECT_EQ(song->loopBase, 60u);
   // Its stream is the zero tail: FM writes of register 0 that never end a
   // frame, which is refused instead of running on.
   RecordedPlay play = recordSong(path);
   ASSERT_EQ(play.frames.size(), 1u);
   EXPECT_EQ(play.frames[0].result, 0);
   EXPECT_NE(play.failure, "");
-
-  // One byte: version 4 with 3 PCM channels; the rows-instrument byte, like
-  // every other field, is a zero of the tail.
-  ASSERT_EQ(loadBytes({0x43}, "short.kv"), "");
-  EXPECT_EQ(song->formatVersion, 4);
-  EXPECT_EQ(song->pcmChannelCount, 3);
-  EXPECT_EQ(song->rowsInstrument, 0);
-  EXPECT_EQ(song->macroCount, 0);
-  EXPECT_EQ(song->loopBase, 60u);
 }
 
 TEST_F(KvSongLoad, TitleLosesTrailingFullWidthSpacesAtEvenOffsets) {
@@ -559,7 +560,7 @@ TEST_F(KvSongLoad, ParsingFromMemoryGivesWhatReadingTheFilesGives) {
   // The refusals are the reasons alone; the path is the reader's to add.
   KvSongBuilder tooMany;
   tooMany.pcmChannels(9).stream({0xFE});
-  EXPECT_EQ(parseInMemory(tooMany, *files2, *fromMemory), "PCM チャンネル数が多すぎます (9)");
+  EXPECT_EQ(parseInMemory(tooMany, *files2, *fromMemory), "KV ファイルではありません (PCM チャンネル数が多すぎます (9))");
 }
 
 TEST_F(KvSongLoad, NothingOfAnEarlierSongRemains) {
