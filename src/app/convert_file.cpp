@@ -67,6 +67,8 @@ std::string Conversion::run(SizeReport* report) {
   KvSong& song = ws_.song;
   OutputImage& image = ws_.image;
   interpreter.options = {options_.loopCount, options_.fmVolumeReduction, options_.psgVolumeReduction};
+  // One budget for all the plays of this file, however many there are.
+  interpreter.work.refill();
 
   if (std::string failure = loadSong(path_, ws_.files, song); !failure.empty()) return failure;
   restart();

@@ -2,13 +2,17 @@
 // the streams it is given, so the tests run them in-process.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "app/options.h"
 
 namespace kvtram {
+
+class Workspace;
 
 // Exit statuses.
 inline constexpr int kExitOk = 0;
@@ -37,12 +41,18 @@ struct InfoArgs {
   std::vector<std::string> files;
 };
 int runInfo(const InfoArgs& args, std::ostream& out, std::ostream& err);
+// What `info` prints for one file, worked out in `workspace`; returns "" or
+// the failure text.
+std::string describeSong(Workspace& workspace, const std::string& path, const InfoArgs& args, std::ostream& out);
 
 struct DumpArgs {
   std::string file;
   int waveCount = -1;  // < 0: inferred from bank 0
 };
 int runDump(const DumpArgs& args, std::ostream& out, std::ostream& err);
+// The listing of an image already in memory; `name` stands for its file.
+int dumpImage(std::span<const std::uint8_t> file, const std::string& name, int waveCount, std::ostream& out,
+              std::ostream& err);
 
 // Where the command line's streams go, for the choices that depend on it.
 struct Terminals {

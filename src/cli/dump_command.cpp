@@ -138,6 +138,11 @@ void printStream(const TrmImage& image, const TrmStream& stream, std::ostream& o
     bytes.resize(std::max<std::size_t>(bytes.size(), 18), ' ');
     out << bytes << "  " << describe(image, c) << "\n";
   }
+  if (stream.joins >= 0) {
+    // Listed once, where it was first decoded.
+    out << "  " << address(stream.joinAddress) << "  from here on the same commands as PCM channel "
+        << stream.joins << " (listed there)\n";
+  }
   if (stream.complete) {
     out << "  ends at " << address(stream.end) << " after " << stream.endTime << " frames, "
         << stream.commands.size() << " commands\n";
@@ -154,13 +159,18 @@ int runDump(const DumpArgs& args, std::ostream& out, std::ostream& err) {
     err << msg::failureLine(args.file, failure) << "\n";
     return kExitFileFailed;
   }
+  return dumpImage(std::span<const std::uint8_t>(buffer->data(), buffer->length()), args.file, args.waveCount,
+                   out, err);
+}
+
+int dumpImage(std::span<const std::uint8_t> file, const std::string& name, int waveCount, std::ostream& out,
+              std::ostream& err) {
   auto image = std::make_unique<TrmImage>();
-  std::string failure =
-      decodeTrm(std::span<const std::uint8_t>(buffer->data(), buffer->length()), *image, args.waveCount);
+  std::string failure = decodeTrm(file, *image, waveCount);
 
   const bool hasHeader = image->file.size() >= static_cast<std::size_t>(kHeaderBytes) && image->header.magic == kMagic;
   if (hasHeader) {
-    out << args.file << " (" << image->file.size() << " bytes)\n";
+    out << name << " (" << image->file.size() << " bytes)\n";
     printHeader(*image, out);
     if (image->file.size() >= static_cast<std::size_t>(kHeaderBytes + kBankBytes)) {
       printBankZero(*image, out);
@@ -174,7 +184,7 @@ int runDump(const DumpArgs& args, std::ostream& out, std::ostream& err) {
     }
   }
   if (!failure.empty()) {
-    err << msg::failureLine(args.file, failure) << "\n";
+    err << msg::failureLine(name, failure) << "\n";
     return kExitFileFailed;
   }
   return kExitOk;

@@ -24,11 +24,13 @@ std::string hexByte(int value) {
   return text;
 }
 
-// Describes one file on `out`; returns "" or the reason it failed (without the path).
-std::string describe(Workspace& ws, const std::string& path, const InfoArgs& args, std::ostream& out) {
+}  // namespace
+
+std::string describeSong(Workspace& ws, const std::string& path, const InfoArgs& args, std::ostream& out) {
   SongInterpreter& interpreter = ws.interpreter;
   KvSong& song = ws.song;
   interpreter.options.loopCount = args.options.loopCount;
+  interpreter.work.refill();
   if (std::string failure = loadSong(path, ws.files, song); !failure.empty()) return failure;
   interpreter.restart();
   interpreter.setRhythmMode(false);
@@ -92,8 +94,6 @@ std::string describe(Workspace& ws, const std::string& path, const InfoArgs& arg
   return {};
 }
 
-}  // namespace
-
 int runInfo(const InfoArgs& args, std::ostream& out, std::ostream& err) {
   if (std::string optionError = validateOptions(args.options); !optionError.empty()) {
     err << optionError << "\n";
@@ -102,7 +102,7 @@ int runInfo(const InfoArgs& args, std::ostream& out, std::ostream& err) {
   auto workspace = std::make_unique<Workspace>();
   bool failed = false;
   for (const std::string& path : args.files) {
-    std::string failure = describe(*workspace, path, args, out);
+    std::string failure = describeSong(*workspace, path, args, out);
     if (!failure.empty()) {
       err << msg::failureLine(path, failure) << "\n";
       failed = true;

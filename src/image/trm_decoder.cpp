@@ -30,8 +30,11 @@ class StreamWalker {
  public:
   // `budget` is the number of commands still allowed in the image; the walk
   // takes its commands from it.
-  StreamWalker(const std::vector<std::uint8_t>& file, TrmStream& stream, int rhythmMode, std::size_t& budget)
-      : file_(file), stream_(stream), rhythmMode_(rhythmMode), budget_(budget) {}
+  // `decodedBy` (channel streams only) has one entry per file byte: 1 + the
+  // channel number of the stream that decoded a command there, or 0.
+  StreamWalker(const std::vector<std::uint8_t>& file, TrmStream& stream, int rhythmMode, std::size_t& budget,
+               std::vector<std::uint8_t>* decodedBy = nullptr)
+      : file_(file), stream_(stream), rhythmMode_(rhythmMode), budget_(budget), decodedBy_(decodedBy) {}
 
   std::string walk();
 
@@ -61,6 +64,7 @@ class StreamWalker {
   TrmStream& stream_;
   int rhythmMode_;
   std::size_t& budget_;
+  std::vector<std::uint8_t>* decodedBy_;
 };
 
 std::string StreamWalker::count(int address, int& value, int& length) const {
@@ -208,9 +212,16 @@ std::string StreamWalker::walk() {
   std::int64_t time = 0;
   bool first = true;  // the first command other than 0x68 is still to come
   for (;;) {
+    if (decodedBy_ != nullptr && has(address, 1) && (*decodedBy_)[static_cast<std::size_t>(address + kHeader)] != 0) {
+      stream_.joins = (*decodedBy_)[static_cast<std::size_t>(address + kHeader)] - 1;
+      stream_.joinAddress = address;
+      stream_.endTime = time;  // the caller adds the rest of the shared stream
+      return {};
+    }
     if (budget_ == 0) return fault(address, "までにコマンドが多すぎます");
     --budget_;
     if (!has(address, 1)) return truncated(address);
+    if (decodedBy_ != nullptr) (*decodedBy_)[static_cast<std::size_t>(address + kHeader)] = static_cast<std::uint8_t>(stream_.channel + 1);
     TrmCommand c;
     c.address = address;
     c.time = time;
@@ -257,6 +268,16 @@ std::string StreamWalker::walk() {
     stream_.commands.push_back(c);
     address += c.length;
   }
+}
+
+// A stream that ran into `shared` at its join address ends as `shared` ends,
+// after the frames that `shared` waits from that command on.
+void joinShared(TrmStream& stream, const TrmStream& shared) {
+  auto at = std::lower_bound(shared.commands.begin(), shared.commands.end(), stream.joinAddress,
+                             [](const TrmCommand& c, int address) { return c.address < address; });
+  stream.complete = shared.complete;
+  stream.end = shared.end;
+  if (at != shared.commands.end()) stream.endTime += shared.endTime - at->time;
 }
 
 // The sample pointer table of `sampleCount` entries at bank-0 address `base`.
@@ -425,22 +446,23 @@ std::string decodeTrm(std::span<const std::uint8_t> file, TrmImage& image, int w
   auto keep = [&failure](const std::string& f) {
     if (failure.empty()) failure = f;
   };
-  auto walk = [&](TrmStream& stream, const TrmPointer& pointer) {
+  auto walk = [&](TrmStream& stream, const TrmPointer& pointer, std::vector<std::uint8_t>* decodedBy) {
     if (!pointer.valid || pointer.address < kFirstBankedAddress) {
       keep(streamName(stream) + " : 開始ポインタ " + hexByte(pointer.raw[0]) + " " + hexByte(pointer.raw[1]) + " " +
            hexByte(pointer.raw[2]) + " が不正です");
       return;
     }
     stream.start = pointer.address;
-    keep(StreamWalker(bytes, stream, h.rhythmMode, budget).walk());
+    keep(StreamWalker(bytes, stream, h.rhythmMode, budget, decodedBy).walk());
+    if (stream.joins >= 0) joinShared(stream, image.channels[static_cast<std::size_t>(stream.joins)]);
     image.streamsEnd = std::max(image.streamsEnd, stream.end);
   };
   image.psg.kind = TrmStreamKind::Psg;
   image.psg.headerOffset = kPsgStreamPointer;
-  walk(image.psg, h.psg);
+  walk(image.psg, h.psg, nullptr);
   image.fm.kind = TrmStreamKind::Fm;
   image.fm.headerOffset = kFmStreamPointer;
-  walk(image.fm, h.fm);
+  walk(image.fm, h.fm, nullptr);
 
   // Channel streams follow one another behind the FM stream, channel 0 first,
   // so their order in the image numbers them.
@@ -450,13 +472,14 @@ std::string decodeTrm(std::span<const std::uint8_t> file, TrmImage& image, int w
   }
   std::stable_sort(used.begin(), used.end(),
                    [&h](std::size_t a, std::size_t b) { return h.slots[a].address < h.slots[b].address; });
+  std::vector<std::uint8_t> decodedBy(used.empty() ? 0 : bytes.size(), 0);
   for (std::size_t slot : used) {
     TrmStream stream;
     stream.kind = TrmStreamKind::PcmChannel;
     stream.headerOffset = kChannelSlotOffsets[slot];
     stream.channel = static_cast<int>(image.channels.size());
     image.channels.push_back(std::move(stream));
-    walk(image.channels.back(), h.slots[slot]);
+    walk(image.channels.back(), h.slots[slot], &decodedBy);
   }
 
   keep(decodeBankZero(image, waveCount));

@@ -83,6 +83,12 @@ struct TrmStream {
   bool complete = false;             // the end command was reached
   int end = 0;                       // address behind the end command
   std::int64_t endTime = 0;          // frames waited before the end command
+  // A channel stream that runs into a command of an earlier channel stream
+  // (two slots pointing into one stream) stops there: `commands` ends before
+  // it, `joins` is that stream's channel number and `joinAddress` the
+  // command's address; `complete`, `end` and `endTime` are the shared ones.
+  int joins = -1;
+  int joinAddress = 0;
 };
 std::string streamName(const TrmStream& stream);
 
@@ -129,7 +135,11 @@ struct TrmImage {
 };
 
 // Never more commands than this in all streams together: an image has at
-// most 256 banks (4 MiB), and every command takes at least one byte.
+// most 256 banks (4 MiB), and every command takes at least one byte. Channel
+// streams never decode a command twice (see TrmStream::joins), so the
+// commands are at most three per byte of the file (PSG, FM and channel
+// readings of the same bytes) and a listing grows with the file, not with
+// the number of slots that point into it.
 inline constexpr std::size_t kMaxImageCommands = std::size_t{1} << 22;
 
 // Decodes `file`. `waveCount` < 0 infers the wave count (see above). Returns ""

@@ -61,7 +61,6 @@ void SongInterpreter::restart() {
   waveSlot_ = 0;
   channels_.fill(ChannelState{});
   frameBytes_ = 0;
-  playBytes_ = 0;
   failure_.clear();
   pcmChannelMask_ = song_.pcmChannelMask;
   mixChannelMask_ = song_.mixChannelMask;
@@ -72,9 +71,13 @@ void SongInterpreter::fail(const char* reason) {
   if (failure_.empty()) failure_ = reason;
 }
 
-std::uint8_t SongInterpreter::streamByte() {
+void SongInterpreter::countByte() {
   if (++frameBytes_ > kMaxBytesPerFrame) fail(kEndlessFrame);
-  if (++playBytes_ > kMaxBytesPerPlay) fail(kEndlessSong);
+  if (!work.take()) fail(kEndlessSong);
+}
+
+std::uint8_t SongInterpreter::streamByte() {
+  countByte();
   if (position_ >= song_.music.readable) {
     fail(kStreamPastEnd);
     return 0;
@@ -84,8 +87,7 @@ std::uint8_t SongInterpreter::streamByte() {
 
 std::uint8_t SongInterpreter::readCommandByte() {
   if (queueCount_ > 0) {
-    if (++frameBytes_ > kMaxBytesPerFrame) fail(kEndlessFrame);
-    if (++playBytes_ > kMaxBytesPerPlay) fail(kEndlessSong);
+    countByte();
     --queueCount_;
     std::uint8_t b = queue_[static_cast<std::size_t>(queueHead_)];
     queueHead_ = (queueHead_ + 1) % kQueueBytes;

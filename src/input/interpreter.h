@@ -14,6 +14,7 @@
 #include "input/channel_emission.h"
 #include "input/frame_output.h"
 #include "input/kv_song.h"
+#include "input/work_budget.h"
 
 namespace kvtram {
 
@@ -30,10 +31,9 @@ struct PlaybackOptions {
 class SongInterpreter {
  public:
   // Malformed songs are stopped by these bounds instead of hanging: no frame
-  // of a well-formed song reads more than a few thousand bytes, no song more
-  // than a few million.
+  // of a well-formed song reads more than a few thousand bytes, and all the
+  // plays of one conversion take their bytes from `work`.
   static constexpr long kMaxBytesPerFrame = 65536;
-  static constexpr long kMaxBytesPerPlay = 1L << 27;
   static constexpr int kQueueBytes = 4096;
   static constexpr int kRowChannels = 8;
 
@@ -63,6 +63,9 @@ class SongInterpreter {
   int restarts() const { return restarts_; }
 
   PlaybackOptions options;
+  // Charged by every play; a load leaves it alone, so the caller refills it
+  // once per file (a conversion, `info`).
+  WorkBudget work;
 
  private:
   enum class Flow { Continue, FrameEnd, SongEnd };
@@ -72,6 +75,7 @@ class SongInterpreter {
   };
 
   void fail(const char* reason);
+  void countByte();
   std::uint8_t streamByte();
   std::uint8_t readCommandByte();
   int readNibble();
@@ -107,7 +111,6 @@ class SongInterpreter {
   std::array<ChannelState, kNoteChannels> channels_{};
 
   long frameBytes_ = 0;
-  long playBytes_ = 0;
   std::string failure_;
   int restarts_ = 0;
 };

@@ -52,6 +52,25 @@ void KvSong::reset() {
   totalBlocks_ = 0;
 }
 
+bool isBaseName(const std::string& name) {
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    auto c = static_cast<std::uint8_t>(name[i]);
+    // A Shift-JIS lead byte and its trail byte are one character: the trail
+    // byte of ソ or 表 is 0x5C, which is no separator there.
+    bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    auto next = i + 1 < name.size() ? static_cast<std::uint8_t>(name[i + 1]) : 0;
+    if (lead && ((next >= 0x40 && next <= 0x7E) || (next >= 0x80 && next <= 0xFC))) {
+      ++i;
+      continue;
+    }
+    if (c == '/' || c == '\\') return false;
+  }
+  // "C:name" would be relative to drive C's current folder on Windows.
+  bool driveLetter = name.size() >= 2 && name[1] == ':' &&
+                     ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+  return !driveLetter;
+}
+
 std::string sampleFilePath(const std::string& musicPath, const std::string& name) {
   return resolveNameIgnoringCase(folderOf(musicPath), name + ".kvp");
 }
@@ -63,6 +82,9 @@ std::string loadSong(const std::string& path, SongFiles& files, KvSong& song) {
     files.samples.clear();
     return song.parseSamples(files.samples.bytes());
   }
+  // The header names a file beside the song; a name that leads elsewhere
+  // ("../x", "/tmp/x", "C:x") is never followed.
+  if (!isBaseName(song.sampleName)) return msg::sampleNameWithFolder(song.sampleName);
   song.samplePath = sampleFilePath(path, song.sampleName);
   if (std::string reason = files.samples.read(song.samplePath); !reason.empty()) {
     return files.samples.failureNamesFile() ? msg::failureLine(song.samplePath, reason) : reason;

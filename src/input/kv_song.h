@@ -125,6 +125,10 @@ struct SongFiles {
 // in front); a sample file that is missing or too large is named.
 std::string loadSong(const std::string& path, SongFiles& files, KvSong& song);
 
+// Whether a sample file name from a song's header names a file in the song's
+// own folder: no '/' or '\\' and no drive letter.
+bool isBaseName(const std::string& name);
+
 // The sample file of a music file: its folder + name + ".kvp", found ignoring
 // ASCII case when that exact name does not exist.
 std::string sampleFilePath(const std::string& musicPath, const std::string& name);

@@ -79,7 +79,11 @@ bool FileBuffer::assign(std::span<const std::uint8_t> data) {
 std::string FileBuffer::read(const std::string& path) {
   ++reads_;
   failureNamesFile_ = false;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opening a FIFO or a device for reading can block until another process
+  // opens its other end, and a stat before the open could be raced: open
+  // without blocking, then ask the descriptor itself what it is. Regular
+  // files ignore O_NONBLOCK, so their reads below are unaffected.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     // ENOENT also stands for a missing folder on the path; only a missing
     // file in an existing folder is "not found".
@@ -92,6 +96,7 @@ std::string FileBuffer::read(const std::string& path) {
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
+    length_ = 0;
     return msg::kCannotOpen;
   }
   if (static_cast<std::uint64_t>(st.st_size) > capacity()) {

@@ -104,6 +104,10 @@ inline std::string samplesBeyondStore(std::size_t blocks, std::size_t capacity) 
 inline std::string patchOutOfRange(const std::string& address) {
   return "パッチのアドレスが範囲外です (" + address + ")";
 }
+// `name` as the song's header gives it (Shift-JIS bytes).
+inline std::string sampleNameWithFolder(const std::string& name) {
+  return "サンプルファイル名にフォルダが含まれています (" + name + ")";
+}
 inline constexpr const char* kSampleDataPastEnd = "サンプルデータがサンプルファイルの終わりを 1 MiB 以上越えています";
 
 // ---- Playing the song ------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "support/hostile_inputs.h"
 #include "support/kv_song_builder.h"
 #include "support/temp_dir.h"
 
@@ -339,6 +340,24 @@ TEST_F(CommandLineTest, DumpListsAConvertedImage) {
   Outcome given = run({"dump", "--waves", "0", path("song.trm")});
   EXPECT_EQ(given.status, 0);
   EXPECT_TRUE(contains(given.out, "  waves          0 (as given)\n"));
+}
+
+TEST_F(CommandLineTest, DumpListsAStreamThatSeveralSlotsShareOnce) {
+  // Nine slots point at one stream of 20,000 one-byte commands over two banks.
+  Bytes bytes = sharedStreamImage(20000, 9);
+  std::string file = dir.write("shared.trm", bytes);
+  Outcome r = run({"dump", file});
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto count = [&r](const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = r.out.find(part); at != std::string::npos; at = r.out.find(part, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("change (next note"), 20000u);
+  EXPECT_EQ(count("from here on the same commands as PCM channel 0 (listed there)\n"), 8u);
+  // Every channel ends as the shared stream does; so does the PSG stream.
+  EXPECT_EQ(count(" after 1 frames, "), 10u);
+  EXPECT_LT(r.out.size(), 100u * bytes.size());
 }
 
 TEST_F(CommandLineTest, DumpRefusesWhatIsNoImage) {

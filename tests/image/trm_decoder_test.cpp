@@ -169,6 +169,35 @@ TEST(TrmDecoder, ReadsEveryChannelStreamCommand) {
   EXPECT_EQ(out.bytesOf(s.commands[7])[0], 0xAD);
 }
 
+TEST(TrmDecoder, ChannelStreamsThatShareCommandsDecodeThemOnce) {
+  // Slots 18 and 24 point at one stream; slot 30 into its middle, at the
+  // note of 3 frames that the player reaches after 6.
+  TestImage image = minimalImage();
+  int shared = image.stream(18, {0xAC, 0x01, 0x10, 0x05, 0x64, 0x10, 0x03, 0x69});
+  image.pointer(24, shared);
+  image.pointer(30, shared + 5);
+  TrmImage decoded;
+  ASSERT_EQ(decodeTrm(image.bytes, decoded), "");
+  ASSERT_EQ(decoded.channels.size(), 3u);
+  const TrmStream& first = decoded.channels[0];
+  EXPECT_EQ(first.commands.size(), 5u);
+  EXPECT_EQ(first.endTime, 9);
+  struct Expected {
+    int joinAddress;
+    std::int64_t endTime;
+  };
+  const Expected expected[] = {{shared, 9}, {shared + 5, 3}};
+  for (std::size_t i = 0; i < 2; ++i) {
+    const TrmStream& s = decoded.channels[i + 1];
+    EXPECT_TRUE(s.commands.empty());
+    EXPECT_EQ(s.joins, 0);
+    EXPECT_EQ(s.joinAddress, expected[i].joinAddress);
+    EXPECT_TRUE(s.complete);
+    EXPECT_EQ(s.end, first.end);
+    EXPECT_EQ(s.endTime, expected[i].endTime);
+  }
+}
+
 TEST(TrmDecoder, RefusesWhatIsNoImage) {
   TrmImage out;
   EXPECT_NE(decodeTrm(Bytes{}, out).find("TRAM イメージではありません"), std::string::npos);

@@ -249,6 +249,33 @@ TEST_F(KvSongLoad, SampleFileIsFoundIgnoringCaseWhenTheExactNameIsMissing) {
   EXPECT_EQ(storeBlock(0), other);
 }
 
+TEST_F(KvSongLoad, SampleFileNameLeadingOutOfTheFolderIsRefused) {
+  // Layout: <dir>/A/m.kv, a decoy <dir>/B/S.kvp next door, and decoys where
+  // an absolute name or a song given without a folder would lead.
+  std::filesystem::create_directories(dir.path() + "/A");
+  std::filesystem::create_directories(dir.path() + "/B");
+  const Bytes decoy = markedSample(9, 1);
+  dir.write("B/S.kvp", decoy);
+  dir.write("A/S.kvp", decoy);
+  const std::string names[] = {"../B/S", dir.path().substr(0, 8), "..\\B\\S", "C:S", "c:", "/S", "\x81/S"};
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    KvSongBuilder b;
+    b.sampleFileName(name).sample(markedSample(1, 1)).stream({0xFE});
+    std::string music = dir.write("A/m.kv", b.musicBytes());
+    std::string failure = song->load(music);
+    EXPECT_EQ(failure, music + " : サンプルファイル名にフォルダが含まれています (" + name + ")");
+    EXPECT_EQ(song->samplePath, "");
+  }
+  // A Shift-JIS name whose trail byte is 0x5C ("ソ" is 0x83 0x5C) is a base name.
+  const std::string so = "\x83\x5C";
+  dir.write("A/" + so + ".kvp", decoy);
+  KvSongBuilder b;
+  b.sampleFileName(so).sample(markedSample(1, 1)).stream({0xFE});
+  ASSERT_EQ(song->load(dir.write("A/m.kv", b.musicBytes())), "");
+  EXPECT_EQ(storeBlock(0), decoy);
+}
+
 TEST_F(KvSongLoad, MissingSampleFileIsReportedWithItsPath) {
   KvSongBuilder b;
   b.sampleFileName("gone").sample(markedSample(0, 1)).stream({0xFE});

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+
 #include "support/temp_dir.h"
 
 namespace kvtram {
@@ -54,6 +56,16 @@ TEST(FileBuffer, FailureTexts) {
   std::string big = dir.write("big.kv", std::vector<std::uint8_t>(5, 1));
   EXPECT_EQ(buffer.read(big).rfind("ファイルが大きすぎます", 0), 0u);
   EXPECT_TRUE(buffer.failureNamesFile());
+}
+
+TEST(FileBuffer, RefusesWhatIsNoRegularFileWithoutBlocking) {
+  // Nobody writes to the FIFO: an open that waited for a writer would hang.
+  TempDir dir;
+  std::string fifo = dir.path() + "/pipe.kvp";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  FileBuffer buffer(4, 4);
+  EXPECT_EQ(buffer.read(fifo), "ファイルをオープンできません");
+  EXPECT_EQ(buffer.read("/dev/null"), "ファイルをオープンできません");
 }
 
 TEST(WriteWholeFile, WritesAndReplacesAtomically) {
