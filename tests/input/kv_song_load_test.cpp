@@ -263,7 +263,7 @@ TEST_F(KvSongLoad, SampleFileNameLeadingOutOfTheFolderIsRefused) {
     KvSongBuilder b;
     b.sampleFileName(name).sample(markedSample(1, 1)).stream({0xFE});
     std::string music = dir.write("A/m.kv", b.musicBytes());
-    std::string failure = song->load(music);
+    std::string failure = readSong(music);
     EXPECT_EQ(failure, music + " : サンプルファイル名にフォルダが含まれています (" + name + ")");
     EXPECT_EQ(song->samplePath, "");
   }
@@ -272,7 +272,7 @@ TEST_F(KvSongLoad, SampleFileNameLeadingOutOfTheFolderIsRefused) {
   dir.write("A/" + so + ".kvp", decoy);
   KvSongBuilder b;
   b.sampleFileName(so).sample(markedSample(1, 1)).stream({0xFE});
-  ASSERT_EQ(song->load(dir.write("A/m.kv", b.musicBytes())), "");
+  ASSERT_EQ(readSong(dir.write("A/m.kv", b.musicBytes())), "");
   EXPECT_EQ(storeBlock(0), decoy);
 }
 
