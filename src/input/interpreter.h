@@ -63,7 +63,7 @@ class SongInterpreter {
   int restarts() const { return restarts_; }
 
   PlaybackOptions options;
-  // Charged by every play; a load leaves it alone, so the caller refills it
+  // Charged by every play; a restart leaves it alone, so the caller refills it
   // once per file (a conversion, `info`).
   WorkBudget work;
 
