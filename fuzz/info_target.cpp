@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzz::StagedSong song = fuzz::stageSong(data, size);
   static const auto workspace = fuzz::makeWorkspace();
   InfoArgs args;
-  args.loopCount = song.options.loopCount;
-  args.highQuality = song.options.highQuality;
+  args.options = song.options;
   describeSong(*workspace, song.songPath, args, out);
   return 0;
 }
