@@ -10,7 +10,9 @@ namespace kvtram {
 namespace {
 
 // One conversion: the song's files read and parsed once, then the passes over
-// it, each restarting the interpreter from the parsed song.
+// it. The song is played three times, each from the parsed song: the usage
+// pass (which also records the PCM channels' note events), the PSG stream and
+// the FM stream.
 class Conversion {
  public:
   Conversion(Workspace& ws, const std::string& kvPath, const ConversionOptions& options)
@@ -77,8 +79,10 @@ std::string Conversion::run(SizeReport* report) {
   if (std::string reason = scanLoops(song, ws_.samples); !reason.empty()) return reason;
   image.setUpHeader(song.title);
 
-  // Which sample variants the notes need.
-  surveySong(interpreter, ws_.frame, options_.highQuality, ws_.samples);
+  // Which sample variants the notes need; the same play keeps the PCM
+  // channels' note events for their passes.
+  ws_.events.start(song.pcmChannelCount);
+  surveySong(interpreter, ws_.frame, options_.highQuality, ws_.samples, &ws_.events);
   if (!playFailure().empty()) return playFailure();
 
   const SpectralVariants spectralFor = {options_.strictMid, options_.strictMidHigh, options_.strictHigh};
@@ -105,36 +109,24 @@ std::string Conversion::run(SizeReport* report) {
   }
   measured(report, ImagePart::Kind::FmStream, fmStart);
 
+  // The channel passes read the events the usage pass recorded: every play
+  // from the song's start takes the same way through it and makes the same
+  // note events, whatever rhythm mode it starts in, and would end without a
+  // failure as the usage pass did.
   const int channels = song.pcmChannelCount;
   const std::array<int, 8> slots = channelSlots(channels, options_.useSccI);
   ws_.plan.clear();
-  for (int c = 0; c < channels; ++c) {
-    restart();
-    ChannelPlanner planner(ws_.plan, c, options_.highQuality);
-    playSong(interpreter, ws_.frame, counter_,
-             [&](int, bool goesOn, const FrameOutput& out, int counter) {
-               planner.frame(out, !goesOn, counter);
-             });
-    planner.finish();
-    if (!playFailure().empty()) return playFailure();
-  }
+  for (int c = 0; c < channels; ++c) planChannel(ws_.plan, c, ws_.events.events(c), options_.highQuality);
 
   bool internalError = false;
   for (int c = 0; c < channels; ++c) {
-    restart();
     const int channelStart = image.address();
     image.putPointer(slots[static_cast<std::size_t>(c)], image.address());
-    ChannelEmitter emitter(ws_.plan, c, song.waveCount, options_.highQuality);
-    ChannelEmitter::Result result = ChannelEmitter::Result::Ok;
-    playSong(interpreter, ws_.frame, counter_,
-             [&](int, bool goesOn, const FrameOutput& out, int counter) {
-               if (result == ChannelEmitter::Result::Ok) result = emitter.frame(image, out, !goesOn, counter);
-             });
-    if (!playFailure().empty()) return playFailure();
+    ChannelStreamResult result = emitChannel(image, ws_.plan, c, ws_.events.events(c), song.waveCount);
     // An internal error ends this channel's stream where it stands; the other
     // channels are still built, and the image is not written.
-    if (result == ChannelEmitter::Result::InternalError) internalError = true;
-    if (result == ChannelEmitter::Result::FrameTooLongForBank) return msg::kFrameTooLongForBank;
+    if (result == ChannelStreamResult::InternalError) internalError = true;
+    if (result == ChannelStreamResult::FrameTooLongForBank) return msg::kFrameTooLongForBank;
     measured(report, ImagePart::Kind::PcmChannel, channelStart, c);
   }
   if (internalError) return msg::kInternalError;

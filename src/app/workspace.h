@@ -1,8 +1,8 @@
 // Everything one conversion works in, allocated once with its fixed
 // capacities (some tens of MiB of address space) and reused file after file:
 // the song's files (read once per conversion), the song and its interpreter,
-// the frame record, the sample bank state and resamplers, the output image
-// and the variant plan. Its large buffers are touched only as far as songs
+// the frame record, the sample bank state and resamplers, the output image,
+// the PCM channels' note events and the variant plan. Its large buffers are touched only as far as songs
 // reach; what a file wrote is cleared by range before the next file reads
 // it, so every file sees them as a fresh process would. One workspace per
 // conversion thread; nothing in it is shared, so workspaces run side by side.
@@ -10,6 +10,7 @@
 
 #include <cstddef>
 
+#include "image/channel_event_log.h"
 #include "image/output_image.h"
 #include "image/pcm_streams.h"
 #include "image/sample_layout.h"
@@ -39,6 +40,7 @@ class Workspace {
   SpectralResampler spectral;
   OutputImage image;
   StreamFramer framer;
+  ChannelEventLog events;
   VariantPlan plan;
 };
 

@@ -1,114 +1,111 @@
 #include "image/pcm_streams.h"
 
+#include <array>
+
 #include "image/stream_framer.h"
 
 namespace kvtram {
 
-bool ChannelPlanner::isEventFrame(const FrameOutput& out, bool last) const {
-  auto c = static_cast<std::size_t>(channel_);
-  return last || out.pcmEventBytes[c] + out.sccEventBytes[c] > 0;
+void planChannel(VariantPlan& plan, int channel, std::span<const ChannelEvent> events, bool highQuality) {
+  bool pending = false;
+  std::uint8_t flags = 0;
+  int pitch = 0;
+  int max = 0;
+  int groupStart = 0;
+  for (const ChannelEvent& e : events) {
+    if (pending) {
+      if (flags & kPcmNoteOn) {
+        plan.set(channel, groupStart, static_cast<std::uint8_t>(max));
+        groupStart = e.frameCounter;
+        max = 0;
+      }
+      int v = variantOfPitch(pitch, highQuality);
+      if (v > max) max = v;
+      pending = false;
+    }
+    if (e.kinds & ChannelEvent::kNote) {
+      flags = e.changes;
+      pitch = e.pitch;
+      pending = true;
+    }
+  }
+  plan.set(channel, groupStart, static_cast<std::uint8_t>(max));
 }
 
-void ChannelPlanner::frame(const FrameOutput& out, bool last, int frameCounter) {
-  if (!isEventFrame(out, last)) return;
-  if (pending_) {
-    if (flags_ & kPcmNoteOn) {
-      plan_.set(channel_, groupStart_, static_cast<std::uint8_t>(max_));
-      groupStart_ = frameCounter;
-      max_ = 0;
-    }
-    int v = variantOfPitch(pitch_, highQuality_);
-    if (v > max_) max_ = v;
-    pending_ = false;
-  }
-  auto c = static_cast<std::size_t>(channel_);
-  if (out.pcmEventBytes[c] != 0) {
-    flags_ = out.pcm[c].changes;
-    pitch_ = out.pcm[c].pitch;
-    pending_ = true;
-  }
-}
+ChannelStreamResult emitChannel(OutputImage& image, const VariantPlan& plan, int channel,
+                                std::span<const ChannelEvent> events, int waveCount) {
+  // The wait written at an event frame covers the frames since the frame of
+  // the last written command; the opening wait counts two frames more.
+  int lastWritten = -1;
+  bool first = true;
+  const ChannelEvent* note = nullptr;  // the pending note, if any
+  const ChannelEvent* tone = nullptr;  // the pending tone, if any
+  int variant = 0;
+  int lastEntry = -1;
+  int lastVolume = -1;
+  int lastWave = -1;
+  std::array<std::uint8_t, 64> bytes{};
 
-void ChannelPlanner::finish() { plan_.set(channel_, groupStart_, static_cast<std::uint8_t>(max_)); }
+  for (const ChannelEvent& e : events) {
+    std::size_t n = 0;
+    auto put = [&bytes, &n](int b) { bytes[n++] = static_cast<std::uint8_t>(b); };
+    auto putWait = [&](int frame) {
+      n += encodeWaitCount(frame - lastWritten, bytes.data() + n);
+      lastWritten = frame;
+    };
 
-ChannelEmitter::Result ChannelEmitter::frame(OutputImage& image, const FrameOutput& out, bool last,
-                                             int frameCounter) {
-  if (stopped_) return Result::Ok;
-  ++wait_;
-  auto c = static_cast<std::size_t>(channel_);
-  bool eventFrame = last || out.pcmEventBytes[c] + out.sccEventBytes[c] > 0;
-  if (!eventFrame) return Result::Ok;
-
-  std::size_t n = 0;
-  auto put = [this, &n](int b) { bytes_[n++] = static_cast<std::uint8_t>(b); };
-  auto putCount = [this, &n](int count) { n += encodeWaitCount(count, bytes_.data() + n); };
-
-  if (notePending_ && sccPending_) sccPending_ = false;  // the SCC note is lost
-  if (first_) {
-    put(kWaitCommand);
-    putCount(wait_ - 1);
-    first_ = false;
-    wait_ = 1;
-  }
-  if (notePending_) {
-    if (note_.changes & kPcmNoteOn) variant_ = plan_.at(channel_, frameCounter);
-    int entry = sampleEntryAddress(waveCount_, note_.sample, variant_ == 0 ? 1 : variant_);
-    int index = pitchIndex(note_.pitch, variant_ == 0 ? 1 : variant_);
-    if (variant_ == 0 || index > kMaxPitchIndex) {
-      stopped_ = true;
-      return Result::InternalError;
+    if (note && tone) tone = nullptr;  // the tone is lost
+    if (first) {
+      put(kWaitCommand);
+      putWait(e.frame);
+      first = false;
     }
-    int volume = 241 + note_.volume / 4;
-    if (entry != lastEntry_) {
-      put(kSelectSampleCommand);
-      put(entry % 256);
-      put(entry / 256 + kBankZeroWindow);
-      put(0x00);
-      put(0x00);
-      lastEntry_ = entry;
+    if (note) {
+      if (note->changes & kPcmNoteOn) variant = plan.at(channel, e.frameCounter);
+      int entry = sampleEntryAddress(waveCount, note->sample, variant == 0 ? 1 : variant);
+      int index = pitchIndex(note->pitch, variant == 0 ? 1 : variant);
+      if (variant == 0 || index > kMaxPitchIndex) return ChannelStreamResult::InternalError;
+      int volume = 241 + note->volume / 4;
+      if (entry != lastEntry) {
+        put(kSelectSampleCommand);
+        put(entry % 256);
+        put(entry / 256 + kBankZeroWindow);
+        put(0x00);
+        put(0x00);
+        lastEntry = entry;
+      }
+      if (volume != lastVolume) {
+        put(kNoteVolumeCommand);
+        put(volume & 0xFF);
+        lastVolume = volume;
+      }
+      if (!(note->changes & kPcmNoteOn)) put(kNoteChangeCommand);
+      put(index);
+      putWait(e.frame);
+      lastWave = -1;
+      note = nullptr;
     }
-    if (volume != lastVolume_) {
-      put(kNoteVolumeCommand);
-      put(volume & 0xFF);
-      lastVolume_ = volume;
+    if (e.kinds & ChannelEvent::kNote) note = &e;
+    if (tone) {
+      if (tone->waveAddress != lastWave) {
+        put(kWaveAddressCommand);
+        put(tone->waveAddress % 256);
+        put(tone->waveAddress / 256);
+        lastWave = tone->waveAddress;
+      }
+      put(kSccNoteCommand);
+      put(tone->period % 256);
+      put(((tone->period / 256) & 0x0F) * 16 + tone->toneVolume);
+      putWait(e.frame);
+      lastEntry = -1;
+      lastVolume = -1;
+      tone = nullptr;
     }
-    if (!(note_.changes & kPcmNoteOn)) put(kNoteChangeCommand);
-    put(index);
-    putCount(wait_ - 1);
-    wait_ = 1;
-    lastWave_ = -1;
-    notePending_ = false;
+    if (e.kinds & ChannelEvent::kTone) tone = &e;
+    if (e.kinds & ChannelEvent::kLast) put(kEndCommand);
+    if (!placeFramedBytes(image, bytes.data(), n)) return ChannelStreamResult::FrameTooLongForBank;
   }
-  if (out.pcmEventBytes[c] != 0) {
-    note_ = out.pcm[c];
-    notePending_ = true;
-  }
-  if (sccPending_) {
-    if (sccWave_ != lastWave_) {
-      put(kWaveAddressCommand);
-      put(sccWave_ % 256);
-      put(sccWave_ / 256);
-      lastWave_ = sccWave_;
-    }
-    put(kSccNoteCommand);
-    put(sccPeriod_ % 256);
-    put(((sccPeriod_ / 256) & 0x0F) * 16 + sccVolume_);
-    putCount(wait_ - 1);
-    wait_ = 1;
-    lastEntry_ = -1;
-    lastVolume_ = -1;
-    sccPending_ = false;
-  }
-  if (out.sccEventBytes[c] != 0) {
-    const SccNoteEvent& scc = out.scc[c];
-    sccVolume_ = scc[1];
-    sccPeriod_ = scc[3] + 256 * scc[4];
-    sccWave_ = scc[6] + 256 * scc[7];
-    sccPending_ = true;
-  }
-  if (last) put(kEndCommand);
-  if (!placeFramedBytes(image, bytes_.data(), n)) return Result::FrameTooLongForBank;
-  return Result::Ok;
+  return ChannelStreamResult::Ok;
 }
 
 }  // namespace kvtram

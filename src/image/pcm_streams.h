@@ -2,8 +2,8 @@
 // sample, a pitch byte, a volume) or SCC notes (a wave, a period, a
 // volume). Every run of notes that begins with a note-on is played from one
 // sample variant, the highest that any of its notes needs, so each channel
-// takes two passes: planning records the variant per run, emission writes the
-// stream.
+// takes two passes over its events: planning records the variant per run,
+// emission writes the stream.
 //
 // Stream commands (image_format.h): an opening wait; sample selection, note
 // volume, note change, notes (pitch index + wait count), wave address, SCC
@@ -15,8 +15,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <string>
+#include <span>
 
+#include "image/channel_event_log.h"
 #include "image/image_format.h"
 #include "image/output_image.h"
 #include "input/frame_output.h"
@@ -56,56 +57,20 @@ class VariantPlan {
   std::array<std::size_t, kNoteChannels> reached_{};
 };
 
-// The planning pass of one channel, frame by frame.
-class ChannelPlanner {
- public:
-  ChannelPlanner(VariantPlan& plan, int channel, bool highQuality)
-      : plan_(plan), channel_(channel), highQuality_(highQuality) {}
-  void frame(const FrameOutput& out, bool last, int frameCounter);
-  void finish();
+// Planning of one channel from its event frames (channel_event_log.h): each
+// note waits for the channel's next event frame; a note-on closes the group
+// before it, whose highest variant goes into the plan at the frame counter of
+// the frame where the group's own note-on was acted on.
+void planChannel(VariantPlan& plan, int channel, std::span<const ChannelEvent> events, bool highQuality);
 
- private:
-  bool isEventFrame(const FrameOutput& out, bool last) const;
-  VariantPlan& plan_;
-  int channel_;
-  bool highQuality_;
-  bool pending_ = false;
-  std::uint8_t flags_ = 0;
-  int pitch_ = 0;
-  int max_ = 0;
-  int groupStart_ = 0;
-};
-
-// The emission pass of one channel, frame by frame, writing into the image.
-class ChannelEmitter {
- public:
-  ChannelEmitter(VariantPlan& plan, int channel, int waveCount, bool highQuality)
-      : plan_(plan), channel_(channel), waveCount_(waveCount), highQuality_(highQuality) {}
-  // An internal error (a note without a variant, or a pitch its variant
-  // cannot play) ends the stream where it stands; it takes no more frames.
-  enum class Result { Ok, InternalError, FrameTooLongForBank };
-  Result frame(OutputImage& image, const FrameOutput& out, bool last, int frameCounter);
-
- private:
-  VariantPlan& plan_;
-  int channel_;
-  int waveCount_;
-  bool highQuality_;
-  bool stopped_ = false;
-
-  int wait_ = 2;  // frames since the last emitted command, plus 1
-  bool first_ = true;
-  bool notePending_ = false;
-  bool sccPending_ = false;
-  PcmNoteEvent note_{};
-  int sccVolume_ = 0;
-  int sccPeriod_ = 0;
-  int sccWave_ = 0;
-  int variant_ = 0;
-  int lastEntry_ = -1;
-  int lastVolume_ = -1;
-  int lastWave_ = -1;
-  std::array<std::uint8_t, 64> bytes_{};
-};
+// Emission of one channel's stream from its event frames, with the plan, at
+// the image's current address. A note or tone is written at the channel's
+// next event frame, when its length is known; every wait counts all frames
+// of the song, event frames or not.
+enum class ChannelStreamResult { Ok, InternalError, FrameTooLongForBank };
+// An internal error (a note without a variant, or a pitch its variant cannot
+// play) ends the stream where it stands, without the bytes of that frame.
+ChannelStreamResult emitChannel(OutputImage& image, const VariantPlan& plan, int channel,
+                                std::span<const ChannelEvent> events, int waveCount);
 
 }  // namespace kvtram

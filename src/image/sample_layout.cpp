@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "image/channel_event_log.h"
 #include "image/image_format.h"
 #include "input/song_player.h"
 #include "messages/messages.h"
@@ -47,11 +48,12 @@ void markVariantUsage(const FrameOutput& out, bool highQuality, SampleBankState&
 }
 
 SongSurvey surveySong(SongInterpreter& interpreter, FrameOutput& frame, bool highQuality,
-                      SampleBankState& state) {
+                      SampleBankState& state, ChannelEventLog* events) {
   SongSurvey survey;
   for (auto& marks : state.variantUsage) marks.fill(false);
   int counter = 0;
-  survey.frames = playSong(interpreter, frame, counter, [&](int, bool goesOn, const FrameOutput& f, int) {
+  survey.frames = playSong(interpreter, frame, counter, [&](int index, bool goesOn, const FrameOutput& f, int counterAfter) {
+    if (events) events->record(f, index, !goesOn, counterAfter);
     survey.fmWrites += static_cast<long>(f.fmCommandLength / 2);
     survey.psgWrites += static_cast<long>(f.psgCommandLength / 3);
     for (std::size_t c = 0; c < static_cast<std::size_t>(kNoteChannels); ++c) {

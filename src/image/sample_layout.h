@@ -26,6 +26,7 @@
 namespace kvtram {
 
 class SpectralResampler;
+class ChannelEventLog;
 
 // One variant's output, with room for the look-ahead copies read past its end.
 inline constexpr std::size_t kResampleCapacity = 1048576;
@@ -60,10 +61,11 @@ struct SongSurvey {
 
 // Plays the song once from where the interpreter stands (the caller restarts
 // it) and marks the variants the notes need, after clearing every mark. The
-// frame in which the song ends marks nothing. The caller checks the
-// interpreter's failure().
+// frame in which the song ends marks nothing. With `events`, the play also
+// records the note events of the song's PCM channels there. The caller checks
+// the interpreter's failure().
 SongSurvey surveySong(SongInterpreter& interpreter, FrameOutput& frame, bool highQuality,
-                      SampleBankState& state);
+                      SampleBankState& state, ChannelEventLog* events = nullptr);
 
 // Which variants (index 0 = mid) the spectral resampler makes; the others are
 // resampled linearly.

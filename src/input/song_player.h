@@ -10,6 +10,11 @@
 
 namespace kvtram {
 
+// Every frame the song goes on adds 2 to the frame counter, and the
+// interpreter ends the song once the counter reaches the frame limit: no play
+// has more frames than this.
+inline constexpr int kMaxFramesPerPlay = kFrameLimit / 2 + 1;
+
 // `onFrame(int frameIndex, bool songGoesOn, const FrameOutput&, int frameCounter)`
 // gets every frame (frameIndex counting from 1); `beforeFrame(int frameIndex,
 // FrameOutput&)` runs after the record is cleared and before the frame is played.

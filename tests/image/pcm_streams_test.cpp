@@ -31,44 +31,37 @@ class ChannelRun {
       : highQuality_(highQuality), waveCount_(waveCount) {}
 
   Bytes run(int frames, const std::map<int, Event>& events) {
-    auto play = [&](auto&& onFrame) {
-      for (int f = 1; f <= frames; ++f) {
-        out_->clear();
-        if (auto it = events.find(f); it != events.end()) {
-          if (it->second.note) {
-            const Note& n = *it->second.note;
-            out_->pcm[0] = {n.changes, n.volume, n.sample, n.pitch};
-            out_->pcmEventBytes[0] = 4;
-          }
-          if (it->second.tone) {
-            const Tone& t = *it->second.tone;
-            out_->scc[0] = {'f', static_cast<std::uint8_t>(t.volume), 'y',
-                            static_cast<std::uint8_t>(t.period & 0xFF),
-                            static_cast<std::uint8_t>(t.period >> 8), 'z',
-                            static_cast<std::uint8_t>(t.wave & 0xFF),
-                            static_cast<std::uint8_t>(t.wave >> 8)};
-            out_->sccEventBytes[0] = 8;
-          }
+    // The frames as a play hands them over, recorded into the channel's log.
+    log_->start(1);
+    for (int f = 1; f <= frames; ++f) {
+      out_->clear();
+      if (auto it = events.find(f); it != events.end()) {
+        if (it->second.note) {
+          const Note& n = *it->second.note;
+          out_->pcm[0] = {n.changes, n.volume, n.sample, n.pitch};
+          out_->pcmEventBytes[0] = 4;
         }
-        onFrame(f == frames, 2 * f);
+        if (it->second.tone) {
+          const Tone& t = *it->second.tone;
+          out_->scc[0] = {'f', static_cast<std::uint8_t>(t.volume), 'y',
+                          static_cast<std::uint8_t>(t.period & 0xFF),
+                          static_cast<std::uint8_t>(t.period >> 8), 'z',
+                          static_cast<std::uint8_t>(t.wave & 0xFF),
+                          static_cast<std::uint8_t>(t.wave >> 8)};
+          out_->sccEventBytes[0] = 8;
+        }
       }
-    };
+      log_->record(*out_, f, f == frames, 2 * f);
+    }
     plan_->clear();
-    ChannelPlanner planner(*plan_, 0, highQuality_);
-    play([&](bool last, int counter) { planner.frame(*out_, last, counter); });
-    planner.finish();
+    planChannel(*plan_, 0, log_->events(0), highQuality_);
 
     image_->setUpHeader("");
-    ChannelEmitter emitter(*plan_, 0, waveCount_, highQuality_);
-    error_ = ChannelEmitter::Result::Ok;
-    play([&](bool last, int counter) {
-      ChannelEmitter::Result e = emitter.frame(*image_, *out_, last, counter);
-      if (e != ChannelEmitter::Result::Ok) error_ = e;
-    });
+    error_ = emitChannel(*image_, *plan_, 0, log_->events(0), waveCount_);
     const std::uint8_t* base = image_->data() + kHeaderBytes;
     return Bytes(base + 0x4000, base + image_->address());
   }
-  ChannelEmitter::Result error() const { return error_; }
+  ChannelStreamResult error() const { return error_; }
 
  private:
   bool highQuality_;
@@ -76,7 +69,8 @@ class ChannelRun {
   std::unique_ptr<VariantPlan> plan_ = std::make_unique<VariantPlan>();
   std::unique_ptr<OutputImage> image_ = std::make_unique<OutputImage>();
   std::unique_ptr<FrameOutput> out_ = std::make_unique<FrameOutput>();
-  ChannelEmitter::Result error_ = ChannelEmitter::Result::Ok;
+  std::unique_ptr<ChannelEventLog> log_ = std::make_unique<ChannelEventLog>();
+  ChannelStreamResult error_ = ChannelStreamResult::Ok;
 };
 
 Event noteOn(int volume, int sample, int pitch) {
@@ -103,7 +97,7 @@ TEST(PcmChannelStream, SingleNoteOn) {
   // bank-0 address 0 (entry 0x00, 0x80), volume 40 -> 241 + 10 = 251.
   EXPECT_EQ(run.run(10, {{3, noteOn(40, 0, 128)}}),
             (Bytes{0xAC, 0x04, 0x7B, 0x00, 0x80, 0x00, 0x00, 0x66, 251, 95, 0x07, 0x69}));
-  EXPECT_EQ(run.error(), ChannelEmitter::Result::Ok);
+  EXPECT_EQ(run.error(), ChannelStreamResult::Ok);
 }
 
 TEST(PcmChannelStream, VariantAndPitchIndexOfLoneNotes) {
@@ -166,7 +160,7 @@ TEST(PcmChannelStream, EventsOfTheLastFrameProduceNothing) {
 TEST(PcmChannelStream, NoteBeforeAnyNoteOnIsAnInternalError) {
   ChannelRun run;
   Bytes s = run.run(8, {{2, change(kPcmVolumeChange, 4, 0, 128)}, {4, noteOn(4, 0, 128)}});
-  EXPECT_EQ(run.error(), ChannelEmitter::Result::InternalError);
+  EXPECT_EQ(run.error(), ChannelStreamResult::InternalError);
   // The stream ends where it stands: the opening wait only, no end command.
   EXPECT_EQ(s, (Bytes{0xAC, 0x03}));
 }
