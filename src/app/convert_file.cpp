@@ -44,6 +44,8 @@ class Conversion {
 
 std::string Conversion::buildRegisterStream(int pointerOffset, bool fm, bool rhythmMode) {
   restart();
+  // The note events of every frame are in the event log already.
+  ws_.interpreter.skipNoteEvents();
   OutputImage& image = ws_.image;
   image.putPointer(pointerOffset, image.address());
   ws_.framer.start();

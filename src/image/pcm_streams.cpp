@@ -45,6 +45,16 @@ ChannelStreamResult emitChannel(OutputImage& image, const VariantPlan& plan, int
   int lastVolume = -1;
   int lastWave = -1;
   std::array<std::uint8_t, 64> bytes{};
+  // A pitch index takes two logarithms; a channel's notes repeat few
+  // (pitch, variant) pairs, so each is worked out once.
+  constexpr int kUnknown = -1;
+  std::array<int, 3 * 256> indexOf;
+  indexOf.fill(kUnknown);
+  auto indexFor = [&indexOf](int pitch, int v) {
+    int& index = indexOf[static_cast<std::size_t>((v - 1) * 256 + pitch)];
+    if (index == kUnknown) index = pitchIndex(pitch, v);
+    return index;
+  };
 
   for (const ChannelEvent& e : events) {
     std::size_t n = 0;
@@ -63,7 +73,7 @@ ChannelStreamResult emitChannel(OutputImage& image, const VariantPlan& plan, int
     if (note) {
       if (note->changes & kPcmNoteOn) variant = plan.at(channel, e.frameCounter);
       int entry = sampleEntryAddress(waveCount, note->sample, variant == 0 ? 1 : variant);
-      int index = pitchIndex(note->pitch, variant == 0 ? 1 : variant);
+      int index = indexFor(note->pitch, variant == 0 ? 1 : variant);
       if (variant == 0 || index > kMaxPitchIndex) return ChannelStreamResult::InternalError;
       int volume = 241 + note->volume / 4;
       if (entry != lastEntry) {

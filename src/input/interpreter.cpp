@@ -62,6 +62,7 @@ void SongInterpreter::restart() {
   channels_.fill(ChannelState{});
   frameBytes_ = 0;
   failure_.clear();
+  noteEvents_ = true;
   pcmChannelMask_ = song_.pcmChannelMask;
   mixChannelMask_ = song_.mixChannelMask;
   position_ = song_.loopBase;
@@ -134,10 +135,12 @@ void SongInterpreter::rowWrite(int ch, int low, int high) {
   }
 }
 
-void SongInterpreter::sccEvent(int ch) { writeSccEvent(*out_, ch, channels_[static_cast<std::size_t>(ch)]); }
+void SongInterpreter::sccEvent(int ch) {
+  if (noteEvents_) writeSccEvent(*out_, ch, channels_[static_cast<std::size_t>(ch)]);
+}
 
 void SongInterpreter::pcmEvent(int ch, std::uint8_t bit) {
-  writePcmEvent(*out_, ch, channels_[static_cast<std::size_t>(ch)], bit);
+  if (noteEvents_) writePcmEvent(*out_, ch, channels_[static_cast<std::size_t>(ch)], bit);
 }
 
 void SongInterpreter::noteEvent(int ch, std::uint8_t pcmBit) {

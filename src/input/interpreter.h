@@ -52,6 +52,10 @@ class SongInterpreter {
   // failure). A negative count does nothing and returns 0.
   int advanceFrames(int count, int& frameCounter, FrameOutput& out);
 
+  // Until the next restart, frames carry no note events: for a play that
+  // reads only the register writes. Nothing else about the play changes.
+  void skipNoteEvents() { noteEvents_ = false; }
+
   // Why the song was stopped as malformed ("" when it was not); the reason
   // only, without the file's path.
   const std::string& failure() const { return failure_; }
@@ -106,6 +110,7 @@ class SongInterpreter {
   int loopCounter_ = 0;
   int waveSlot_ = 0;
   bool rhythmMode_ = false;
+  bool noteEvents_ = true;
   int pcmChannelMask_ = 0;
   int mixChannelMask_ = 0;
   std::array<ChannelState, kNoteChannels> channels_{};
