@@ -52,7 +52,8 @@ SongSurvey surveySong(SongInterpreter& interpreter, FrameOutput& frame, bool hig
   SongSurvey survey;
   for (auto& marks : state.variantUsage) marks.fill(false);
   int counter = 0;
-  survey.frames = playSong(interpreter, frame, counter, [&](int index, bool goesOn, const FrameOutput& f, int counterAfter) {
+  survey.frames = playSong(interpreter, frame, counter, [&](int index, bool goesOn, const FrameOutput& f,
+                                                            int counterAfter) {
     if (events) events->record(f, index, !goesOn, counterAfter);
     survey.fmWrites += static_cast<long>(f.fmCommandLength / 2);
     survey.psgWrites += static_cast<long>(f.psgCommandLength / 3);

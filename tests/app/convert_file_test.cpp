@@ -6,6 +6,7 @@
 
 #include "app/batch.h"
 #include "app/workspace.h"
+#include "messages/messages.h"
 #include "support/kv_song_builder.h"
 #include "support/recorded_play.h"
 #include "support/temp_dir.h"
@@ -120,6 +121,27 @@ TEST_F(ConvertFileTest, PassesSeeTheSongAsAFreshParseGivesIt) {
   RecordedPlay first = recordPlay(freshInterpreter);
   EXPECT_TRUE(again.frames == first.frames);
   EXPECT_EQ(again.frameCounter, first.frameCounter);
+}
+
+// A first frame whose FM writes fill the frame record up to what the FM init
+// block leaves: the usage and PSG plays go through, the FM play fails, and a
+// channel whose events alone would be fine changes nothing about it.
+TEST_F(ConvertFileTest, FailureOfTheFmPlayIsReportedWithPcmChannels) {
+  struct Case {
+    int writes;
+    const char* failure;
+  };
+  for (const Case& c : {Case{8173, msg::kFrameTooLongForBank}, Case{8175, msg::kFrameTooBig}}) {
+    KvSongBuilder song;
+    song.pcmChannels(1).pcmMask(0x01).sampleOfBlocks(1, [](std::size_t) -> std::uint8_t { return 100; });
+    Bytes s{0xA0, 40, 0, 100};
+    for (int i = 0; i < c.writes; ++i) s.insert(s.end(), {0x20, 0x00});
+    s.insert(s.end(), {0xFF, 0xFE});
+    song.stream(s);
+    std::string path = song.write(dir.path(), "full");
+    EXPECT_EQ(convertFile(*ws, path, dir.path() + "/full.trm", options), c.failure) << c.writes;
+    EXPECT_FALSE(dir.exists("full.trm"));
+  }
 }
 
 TEST_F(ConvertFileTest, InternalErrorWritesNothingButLaterFilesConvert) {
