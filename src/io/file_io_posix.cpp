@@ -1,9 +1,9 @@
 #include "io/file_io.h"
+#include "io/file_io_shared.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,6 +16,8 @@
 #include "messages/messages.h"
 
 namespace kvtram {
+
+using namespace file_io_shared;
 
 namespace {
 
@@ -36,45 +38,12 @@ std::string causeText(int error, bool writing = true) {
   }
 }
 
-bool isSeparator(char c) {
-#ifdef _WIN32
-  return c == '/' || c == '\\';
-#else
-  return c == '/';
-#endif
-}
-
 bool isFolder(const std::string& path) {
   struct stat st {};
   return ::stat(path.empty() ? "." : path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalIgnoringAsciiCase(const std::string& a, const char* b) {
-  std::size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (asciiLower(a[i]) != asciiLower(b[i])) return false;
-  }
-  return true;
-}
-
 }  // namespace
-
-FileBuffer::FileBuffer(std::size_t maxFileBytes, std::size_t tailBytes)
-    : bytes_(maxFileBytes + tailBytes), tail_(tailBytes) {}
-
-bool FileBuffer::assign(std::span<const std::uint8_t> data) {
-  length_ = 0;
-  if (data.size() > capacity()) return false;
-  std::copy(data.begin(), data.end(), bytes_.begin());
-  length_ = data.size();
-  // The zero tail: what earlier files wrote beyond these bytes is cleared.
-  bytes_.clearWrittenFrom(length_);
-  bytes_.markWritten(length_);
-  return true;
-}
 
 std::string FileBuffer::read(const std::string& path) {
   ++reads_;
@@ -202,13 +171,6 @@ std::string createFolders(const std::string& folder) {
   }
   if (pathKind(folder) != PathKind::Folder) {
     return msg::withCause(msg::kCannotCreateFolder, msg::kCauseFileInTheWay);
-  }
-  return {};
-}
-
-std::string folderOf(const std::string& path) {
-  for (std::size_t i = path.size(); i > 0; --i) {
-    if (isSeparator(path[i - 1])) return path.substr(0, i);
   }
   return {};
 }
