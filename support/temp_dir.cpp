@@ -4,14 +4,26 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace kvtram {
 
 TempDir::TempDir() {
+#ifdef _WIN32
+  // No mkdtemp here: a random name, taken only when the folder is new.
+  std::random_device random;
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    std::filesystem::path candidate = std::filesystem::temp_directory_path() /
+                                      ("kvtram-test-" + std::to_string(random()));
+    if (std::filesystem::create_directory(candidate)) path_ = candidate.string();
+  }
+  if (path_.empty()) throw std::runtime_error("no temporary folder");
+#else
   std::string pattern = (std::filesystem::temp_directory_path() / "kvtram-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
+#endif
 }
 
 TempDir::~TempDir() {

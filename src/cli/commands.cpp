@@ -3,8 +3,8 @@
 #include <CLI/CLI.hpp>
 
 #include <array>
-#include <iostream>
 #include <memory>
+#include <ostream>
 
 #include "io/file_io.h"
 #include "messages/messages.h"
@@ -223,8 +223,12 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
 }
 
 int runCommandLine(int argc, char** argv) {
-  std::vector<std::string> args(argv, argv + argc);
-  return runCommandLine(args, std::cout, std::cerr, {standardOutputIsTerminal(), standardErrorIsTerminal()});
+  return runCommandLine(std::vector<std::string>(argv, argv + argc));
+}
+
+int runCommandLine(const std::vector<std::string>& args) {
+  return runCommandLine(args, standardOutput(), standardError(),
+                        {standardOutputIsTerminal(), standardErrorIsTerminal()});
 }
 
 }  // namespace kvtram

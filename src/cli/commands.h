@@ -64,5 +64,7 @@ struct Terminals {
 int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                    Terminals terminals = {});
 int runCommandLine(int argc, char** argv);
+// The same on the process's standard streams, the arguments in UTF-8.
+int runCommandLine(const std::vector<std::string>& args);
 
 }  // namespace kvtram

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <span>
 #include <string>
 #include <vector>
@@ -118,5 +119,11 @@ bool standardOutputIsTerminal();
 
 // The number of threads the machine runs at once (at least 1).
 int processorCount();
+
+// The command line's standard output and error, taking UTF-8 text. On Windows
+// a console gets the text through its UTF-16 interface, so Japanese shows
+// whatever the console's code page; a file or pipe gets the UTF-8 bytes.
+std::ostream& standardOutput();
+std::ostream& standardError();
 
 }  // namespace kvtram

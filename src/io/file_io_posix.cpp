@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <iostream>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -193,6 +194,9 @@ int processorCount() {
   unsigned n = std::thread::hardware_concurrency();
   return n > 0 ? static_cast<int>(n) : 1;
 }
+
+std::ostream& standardOutput() { return std::cout; }
+std::ostream& standardError() { return std::cerr; }
 
 std::string resolveNameIgnoringCase(const std::string& folder, const std::string& name) {
   std::string exact = folder + name;

@@ -241,7 +241,9 @@ TEST_F(KvSongLoad, SampleFileIsFoundIgnoringCaseWhenTheExactNameIsMissing) {
   EXPECT_EQ(song->samplePath, dir.path() + "/DRUMS.KVP");
   EXPECT_EQ(storeBlock(0), markedSample(5, 1));
 
-  // The exact name wins when it exists.
+  // The exact name wins when it exists (where names that differ only in
+  // case can be two files at all).
+  if (std::filesystem::exists(dir.path() + "/Drums.kvp")) GTEST_SKIP() << "file names ignore case here";
   Bytes other = markedSample(6, 1);
   dir.write("Drums.kvp", other);
   ASSERT_EQ(readSong(music), "");

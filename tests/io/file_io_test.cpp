@@ -117,16 +117,52 @@ TEST(Folders, ListedByNameWithWhatTheyHoldAndMadeWithTheirParents) {
             "ファイルを作成できませんでした (同じ名前のシンボリックリンクがあります)");
 }
 
+TEST(FileIo, JapaneseNamesAndBothSeparators) {
+  TempDir dir;
+  const std::string folder = dir.path() + "/曲";
+  std::filesystem::create_directory(std::filesystem::path(
+      std::u8string(reinterpret_cast<const char8_t*>(folder.data()), folder.size())));
+  std::string path = folder + "/ドラム.trm";
+#ifdef _WIN32
+  path = folder + "\\ドラム.trm";
+#endif
+  const std::vector<std::uint8_t> data{1, 2, 3};
+  ASSERT_EQ(writeWholeFile(path, data), "");
+  FileBuffer buffer(16, 4);
+  ASSERT_EQ(buffer.read(path), "");
+  EXPECT_EQ(std::vector<std::uint8_t>(buffer.data(), buffer.data() + buffer.length()), data);
+  EXPECT_EQ(resolveNameIgnoringCase(folderOf(path), "ドラム.TRM"), path);
+  const std::string missing = folder + "/無い.kv";
+  EXPECT_EQ(buffer.read(missing), missing + " : ファイルが見つかりません");
+}
+
+TEST(FileIo, DevicesAreNeitherReadNorReplaced) {
+#ifdef _WIN32
+  const char* device = "NUL";
+#else
+  const char* device = "/dev/null";
+#endif
+  FileBuffer buffer(16, 4);
+  EXPECT_EQ(buffer.read(device), "ファイルをオープンできません");
+  EXPECT_EQ(writeWholeFile(device, std::vector<std::uint8_t>{1}).rfind("ファイルを作成できませんでした", 0), 0u);
+}
+
 TEST(ResolveNameIgnoringCase, PrefersExactThenAnyCase) {
   TempDir dir;
   std::string folder = dir.path() + "/";
   dir.write("SONG.KVP", {1});
   EXPECT_EQ(resolveNameIgnoringCase(folder, "song.kvp"), folder + "SONG.KVP");
-  dir.write("song.kvp", {2});
-  EXPECT_EQ(resolveNameIgnoringCase(folder, "song.kvp"), folder + "song.kvp");
   EXPECT_EQ(resolveNameIgnoringCase(folder, "other.kvp"), folder + "other.kvp");
+  EXPECT_EQ(resolveNameIgnoringCase(folder, "*.kvp"), folder + "*.kvp");
   EXPECT_EQ(folderOf("a/b/c.kv"), "a/b/");
   EXPECT_EQ(folderOf("c.kv"), "");
+#ifdef _WIN32
+  EXPECT_EQ(folderOf("a\\b/c\\d.kv"), "a\\b/c\\");
+#endif
+  // Where names that differ only in case are two files, the exact one wins.
+  if (std::filesystem::exists(folder + "song.kvp")) return;
+  dir.write("song.kvp", {2});
+  EXPECT_EQ(resolveNameIgnoringCase(folder, "song.kvp"), folder + "song.kvp");
 }
 
 }  // namespace

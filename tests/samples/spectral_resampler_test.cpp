@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <numbers>
 #include <random>
 #include <thread>
 #include <vector>
@@ -263,7 +264,7 @@ TEST(SpectralResampler, LevelsAndTones) {
       SCOPED_TRACE(period);
       std::vector<std::uint8_t> tone(8192);
       for (std::size_t i = 0; i < tone.size(); ++i) {
-        tone[i] = static_cast<std::uint8_t>(128 + 100 * std::sin(2 * M_PI * i / period));
+        tone[i] = static_cast<std::uint8_t>(128 + 100 * std::sin(2 * std::numbers::pi * i / period));
       }
       const std::vector<std::uint8_t> out = resampled(resampler, tone, rate, 0);
       const std::size_t from = 500, to = out.size() - 1000;

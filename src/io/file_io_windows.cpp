@@ -1,0 +1,276 @@
+// The Windows side of file_io. Paths are UTF-8 inside the program and go to
+// the wide-character API here, so Japanese names work whatever the system's
+// code page is.
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <iostream>
+#include <streambuf>
+
+#include "io/file_io.h"
+#include "io/file_io_shared.h"
+#include "io/utf16.h"
+
+namespace kvtram {
+
+using namespace file_io_shared;
+
+namespace {
+
+std::wstring wide(const std::string& text) {
+  const std::u16string u = utf8ToUtf16(text);
+  return std::wstring(u.begin(), u.end());
+}
+
+std::string narrow(const wchar_t* text) {
+  const std::wstring_view w(text);
+  return utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(w.data()), w.size()));
+}
+
+bool isFolder(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(wide(path.empty() ? "." : path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Closes a handle on every way out.
+class Handle {
+ public:
+  explicit Handle(HANDLE h) : h_(h) {}
+  ~Handle() { close(); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE get() const { return h_; }
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  bool close() {
+    if (!valid()) return true;
+    const bool ok = ::CloseHandle(h_) != 0;
+    h_ = INVALID_HANDLE_VALUE;
+    return ok;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+// ReadFile and WriteFile move at most this much per call (a DWORD count).
+constexpr std::size_t kMaxTransfer = 1u << 30;
+
+}  // namespace
+
+std::string FileBuffer::read(const std::string& path) {
+  const std::wstring name = wide(path);
+  // Folders are refused before anything is opened.
+  const DWORD attributes = ::GetFileAttributesW(name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return kCannotOpen;
+  }
+  Handle file(::CreateFileW(name.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    // A missing folder on the path is not "not found"; only a missing file
+    // in an existing folder is.
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND && isFolder(folderOf(path))) return path + kNotFound;
+    return kCannotOpen;
+  }
+  // Only files on a disk are read: a console, pipe or device could block or
+  // never end.
+  LARGE_INTEGER size{};
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &size) ||
+      size.QuadPart < 0) {
+    return kCannotOpen;
+  }
+  if (static_cast<std::uint64_t>(size.QuadPart) > capacity()) {
+    length_ = 0;
+    return path + " : ファイルが大きすぎます (上限 " + std::to_string(capacity() / (1024 * 1024)) +
+           " MiB)";
+  }
+  length_ = static_cast<std::size_t>(size.QuadPart);
+  std::size_t got = 0;
+  while (got < length_) {
+    DWORD n = 0;
+    const auto want = static_cast<DWORD>(std::min(length_ - got, kMaxTransfer));
+    if (!::ReadFile(file.get(), bytes_.data() + got, want, &n, nullptr) || n == 0) break;
+    got += n;
+  }
+  file.close();
+  // The zero tail follows the data even after a short read.
+  std::fill(bytes_.begin() + static_cast<std::ptrdiff_t>(got),
+            bytes_.begin() + static_cast<std::ptrdiff_t>(length_ + tail_), std::uint8_t{0});
+  return got == length_ ? std::string() : std::string(kReadError);
+}
+
+std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t> data) {
+  static std::atomic<unsigned> serial{0};
+  // Only a regular file is ever replaced: a folder, a link or a device in
+  // the way is not an earlier image.
+  const std::wstring target = wide(path);
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    return kCannotCreate;
+  }
+  std::wstring temp;
+  HANDLE created = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 100 && created == INVALID_HANDLE_VALUE; ++attempt) {
+    temp = wide(path + ".part-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                std::to_string(serial++));
+    created = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  Handle file(created);
+  if (!file.valid()) return kCannotCreate;
+
+  // A reserved device name (NUL, CON ...) opens the device, not a file.
+  bool ok = ::GetFileType(file.get()) == FILE_TYPE_DISK;
+  std::size_t done = 0;
+  while (ok && done < data.size()) {
+    DWORD n = 0;
+    const auto want = static_cast<DWORD>(std::min(data.size() - done, kMaxTransfer));
+    if (!::WriteFile(file.get(), data.data() + done, want, &n, nullptr) || n == 0) ok = false;
+    else done += n;
+  }
+  if (!file.close()) ok = false;
+  if (ok && !::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) ok = false;
+  if (!ok) {
+    ::DeleteFileW(temp.c_str());
+    return kCannotCreate;
+  }
+  return {};
+}
+
+bool fileExists(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+std::string resolveNameIgnoringCase(const std::string& folder, const std::string& name) {
+  std::string exact = folder + name;
+  WIN32_FIND_DATAW entry{};
+  // The file system ignores case already: the file that opens under `name`
+  // is taken under its name on the disk, so that the same files give the
+  // same paths as on systems whose names keep case. A wildcard in a name
+  // from a song must not match other files.
+  if (name.find_first_of("*?") == std::string::npos) {
+    HANDLE same = ::FindFirstFileW(wide(exact).c_str(), &entry);
+    if (same != INVALID_HANDLE_VALUE) {
+      ::FindClose(same);
+      std::string onDisk = narrow(entry.cFileName);
+      if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+          equalIgnoringAsciiCase(name, onDisk.c_str())) {
+        return folder + onDisk;
+      }
+    }
+  }
+  HANDLE find = ::FindFirstFileW(wide((folder.empty() ? "." : folder) + "\\*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return exact;
+  std::string best;
+  do {
+    std::string candidate = narrow(entry.cFileName);
+    if (equalIgnoringAsciiCase(name, candidate.c_str())) {
+      if (best.empty() || candidate < best) best = candidate;
+    }
+  } while (::FindNextFileW(find, &entry));
+  ::FindClose(find);
+  if (best.empty()) return exact;
+  return folder + best;
+}
+
+namespace {
+
+bool isConsole(HANDLE h) {
+  DWORD mode = 0;
+  return h != nullptr && h != INVALID_HANDLE_VALUE && ::GetConsoleMode(h, &mode) != 0;
+}
+
+// A stream buffer over a standard handle. A console gets whole characters
+// through WriteConsoleW; anything else gets the UTF-8 bytes as they are.
+class StandardHandleBuffer : public std::streambuf {
+ public:
+  explicit StandardHandleBuffer(DWORD which) : which_(which) { setp(buffer_, buffer_ + kSize); }
+  ~StandardHandleBuffer() override { sync(); }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (flush(false) != 0) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+  int sync() override { return flush(true); }
+
+ private:
+  static constexpr std::size_t kSize = 4096;
+
+  // Writes what is buffered. Towards a console a UTF-8 sequence cut at the
+  // end of the buffer waits for its remaining bytes unless `all` is set.
+  int flush(bool all) {
+    const HANDLE h = ::GetStdHandle(which_);
+    std::size_t count = static_cast<std::size_t>(pptr() - pbase());
+    std::size_t keep = 0;
+    bool ok = true;
+    if (isConsole(h)) {
+      if (!all) keep = incompleteTail(count);
+      const std::u16string text = utf8ToUtf16(std::string_view(buffer_, count - keep));
+      std::size_t done = 0;
+      while (ok && done < text.size()) {
+        DWORD n = 0;
+        ok = ::WriteConsoleW(h, text.data() + done, static_cast<DWORD>(text.size() - done), &n,
+                             nullptr) != 0 && n > 0;
+        done += n;
+      }
+    } else if (h != nullptr && h != INVALID_HANDLE_VALUE) {
+      std::size_t done = 0;
+      while (ok && done < count) {
+        DWORD n = 0;
+        ok = ::WriteFile(h, buffer_ + done, static_cast<DWORD>(count - done), &n, nullptr) != 0 &&
+             n > 0;
+        done += n;
+      }
+    }
+    std::copy(buffer_ + count - keep, buffer_ + count, buffer_);
+    setp(buffer_, buffer_ + kSize);
+    pbump(static_cast<int>(keep));
+    return ok ? 0 : -1;
+  }
+
+  // The number of bytes at the end of the buffer that begin a UTF-8
+  // sequence whose remaining bytes have not come yet.
+  std::size_t incompleteTail(std::size_t count) const {
+    for (std::size_t back = 1; back <= 3 && back <= count; ++back) {
+      const auto c = static_cast<unsigned char>(buffer_[count - back]);
+      if ((c & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+      const std::size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+      return need > back ? back : 0;
+    }
+    return 0;
+  }
+
+  DWORD which_;
+  char buffer_[kSize];
+};
+
+}  // namespace
+
+bool standardErrorIsTerminal() { return isConsole(::GetStdHandle(STD_ERROR_HANDLE)); }
+
+std::ostream& standardOutput() {
+  static StandardHandleBuffer buffer(STD_OUTPUT_HANDLE);
+  static std::ostream stream(&buffer);
+  return stream;
+}
+
+std::ostream& standardError() {
+  static StandardHandleBuffer buffer(STD_ERROR_HANDLE);
+  static std::ostream stream(&buffer);
+  stream.setf(std::ios::unitbuf);
+  return stream;
+}
+
+}  // namespace kvtram

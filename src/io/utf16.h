@@ -1,0 +1,16 @@
+// UTF-8 <-> UTF-16 for the Windows boundary: paths and texts are UTF-8 inside
+// the program and UTF-16 in the Windows API. Plain code, no system calls, so
+// it is tested on every platform.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kvtram {
+
+// Malformed input (a bad or cut-short UTF-8 sequence, a lone surrogate)
+// becomes U+FFFD; nothing is dropped silently.
+std::u16string utf8ToUtf16(std::string_view text);
+std::string utf16ToUtf8(std::u16string_view text);
+
+}  // namespace kvtram
