@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "samples/libm.h"
+
 namespace kvtram {
 
 int variantOfPitch(int pitch, bool highQuality) {
@@ -15,7 +17,7 @@ int pitchIndex(int pitch, int variant) {
   double q = variant == 1   ? pitch / 128.0
              : variant == 2 ? pitch / 128.0 / 1.41421356
                             : pitch / 256.0;
-  int index = static_cast<int>(95.5 + std::log(q) / std::log(1.0594631));
+  int index = static_cast<int>(95.5 + libm::log(q) / std::log(1.0594631));
   if (variant == 1 && index < 0) index = 0;
   return index;
 }

@@ -1,4 +1,5 @@
 #include "samples/spectral_resampler.h"
+#include "samples/libm.h"
 
 #include <algorithm>
 #include <cmath>
@@ -153,8 +154,8 @@ void SpectralResampler::prepareTables(std::size_t bins) {
     const double step = binStep(k);
     double angle = 0.0;
     for (std::size_t n = 0; n < kFrameLength; ++n) {
-      cosTable_[tableIndex(k, n)] = std::cos(angle);
-      sinTable_[tableIndex(k, n)] = std::sin(angle);
+      cosTable_[tableIndex(k, n)] = libm::cos(angle);
+      sinTable_[tableIndex(k, n)] = libm::sin(angle);
       angle = angle + step;
     }
   }
@@ -275,7 +276,7 @@ namespace {
 // is known. Both return the phase after the last sample.
 double keepSines(double* kept, std::size_t count, double phase, double step, double magnitude) {
   for (std::size_t m = 0; m < count; ++m) {
-    kept[m] = std::sin(phase) * magnitude;
+    kept[m] = libm::sin(phase) * magnitude;
     phase = phase + step;
   }
   return phase;
@@ -283,7 +284,7 @@ double keepSines(double* kept, std::size_t count, double phase, double step, dou
 
 double addSines(double* out, std::size_t count, double phase, double step, double magnitude) {
   for (std::size_t m = 0; m < count; ++m) {
-    out[m] = out[m] + std::sin(phase) * magnitude;
+    out[m] = out[m] + libm::sin(phase) * magnitude;
     phase = phase + step;
   }
   return phase;
@@ -308,14 +309,14 @@ std::size_t SpectralResampler::synthesiseFrame(const Place& at, std::size_t mSpl
     // A silent bin would only add zeros.
     if (magnitude == 0.0) continue;
     const double q = cs == 0.0 ? kVerticalRatio : -ss / cs;
-    double phase = std::atan(q) + (cs < 0.0 ? kThreeQuarterTurn : kQuarterTurn);
+    double phase = libm::atan(q) + (cs < 0.0 ? kThreeQuarterTurn : kQuarterTurn);
     // The bin's phase advance per output sample, evaluated left to right.
     const double step = static_cast<double>(k) * kTwoPi / kFrameScale / kTarget * rate_;
     phase = at.offset * step + phase;
     for (std::size_t m = 0; m < mBegin; ++m) phase = phase + step;
     if (k == 0) {
       // Bin 0 does not advance (its step is 0.0): one sine serves all.
-      const double v = std::sin(phase) * magnitude;
+      const double v = libm::sin(phase) * magnitude;
       ++sineCalls;
       for (std::size_t m = mBegin; m < mSplit; ++m) *aside++ = v;
       for (std::size_t m = mSplit; m < mEnd; ++m) frameOut[m] = frameOut[m] + v;
