@@ -11,6 +11,7 @@
 #include "io/file_io.h"
 #include "io/file_io_shared.h"
 #include "io/utf16.h"
+#include "messages/messages.h"
 
 namespace kvtram {
 
@@ -59,11 +60,13 @@ constexpr std::size_t kMaxTransfer = 1u << 30;
 }  // namespace
 
 std::string FileBuffer::read(const std::string& path) {
+  ++reads_;
+  failureNamesFile_ = false;
   const std::wstring name = wide(path);
   // Folders are refused before anything is opened.
   const DWORD attributes = ::GetFileAttributesW(name.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return kCannotOpen;
+    return msg::kCannotOpen;
   }
   Handle file(::CreateFileW(name.c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -72,20 +75,23 @@ std::string FileBuffer::read(const std::string& path) {
     // A missing folder on the path is not "not found"; only a missing file
     // in an existing folder is.
     const DWORD error = ::GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND && isFolder(folderOf(path))) return path + kNotFound;
-    return kCannotOpen;
+    if (error == ERROR_FILE_NOT_FOUND && isFolder(folderOf(path))) {
+      failureNamesFile_ = true;
+      return msg::kFileNotFound;
+    }
+    return msg::kCannotOpen;
   }
   // Only files on a disk are read: a console, pipe or device could block or
   // never end.
   LARGE_INTEGER size{};
   if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &size) ||
       size.QuadPart < 0) {
-    return kCannotOpen;
+    return msg::kCannotOpen;
   }
   if (static_cast<std::uint64_t>(size.QuadPart) > capacity()) {
     length_ = 0;
-    return path + " : ファイルが大きすぎます (上限 " + std::to_string(capacity() / (1024 * 1024)) +
-           " MiB)";
+    failureNamesFile_ = true;
+    return msg::fileTooLarge(capacity() / (1024 * 1024));
   }
   length_ = static_cast<std::size_t>(size.QuadPart);
   std::size_t got = 0;
@@ -99,7 +105,7 @@ std::string FileBuffer::read(const std::string& path) {
   // The zero tail follows the data even after a short read.
   std::fill(bytes_.begin() + static_cast<std::ptrdiff_t>(got),
             bytes_.begin() + static_cast<std::ptrdiff_t>(length_ + tail_), std::uint8_t{0});
-  return got == length_ ? std::string() : std::string(kReadError);
+  return got == length_ ? std::string() : std::string(msg::kReadError);
 }
 
 std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t> data) {
@@ -110,7 +116,7 @@ std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
-    return kCannotCreate;
+    return msg::kCannotCreate;
   }
   std::wstring temp;
   HANDLE created = INVALID_HANDLE_VALUE;
@@ -122,7 +128,7 @@ std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t
     if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
   }
   Handle file(created);
-  if (!file.valid()) return kCannotCreate;
+  if (!file.valid()) return msg::kCannotCreate;
 
   // A reserved device name (NUL, CON ...) opens the device, not a file.
   bool ok = ::GetFileType(file.get()) == FILE_TYPE_DISK;
@@ -137,7 +143,7 @@ std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t
   if (ok && !::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) ok = false;
   if (!ok) {
     ::DeleteFileW(temp.c_str());
-    return kCannotCreate;
+    return msg::kCannotCreate;
   }
   return {};
 }

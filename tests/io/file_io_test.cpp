@@ -133,7 +133,8 @@ TEST(FileIo, JapaneseNamesAndBothSeparators) {
   EXPECT_EQ(std::vector<std::uint8_t>(buffer.data(), buffer.data() + buffer.length()), data);
   EXPECT_EQ(resolveNameIgnoringCase(folderOf(path), "ドラム.TRM"), path);
   const std::string missing = folder + "/無い.kv";
-  EXPECT_EQ(buffer.read(missing), missing + " : ファイルが見つかりません");
+  EXPECT_EQ(buffer.read(missing), "ファイルが見つかりません");
+  EXPECT_TRUE(buffer.failureNamesFile());
 }
 
 TEST(FileIo, DevicesAreNeitherReadNorReplaced) {
