@@ -7,11 +7,7 @@
 // become UTF-8 like every text inside the program.
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
-  for (int i = 0; i < argc; ++i) {
-    const std::wstring_view arg(argv[i]);
-    args.push_back(kvtram::utf16ToUtf8(
-        std::u16string_view(reinterpret_cast<const char16_t*>(arg.data()), arg.size())));
-  }
+  for (int i = 0; i < argc; ++i) args.push_back(kvtram::fromWide(argv[i]));
   return kvtram::runCommandLine(args);
 }
 #else

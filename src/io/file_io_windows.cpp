@@ -19,18 +19,8 @@ using namespace file_io_shared;
 
 namespace {
 
-std::wstring wide(const std::string& text) {
-  const std::u16string u = utf8ToUtf16(text);
-  return std::wstring(u.begin(), u.end());
-}
-
-std::string narrow(const wchar_t* text) {
-  const std::wstring_view w(text);
-  return utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(w.data()), w.size()));
-}
-
 bool isFolder(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesW(wide(path.empty() ? "." : path).c_str());
+  const DWORD attributes = ::GetFileAttributesW(toWide(path.empty() ? "." : path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -62,7 +52,7 @@ constexpr std::size_t kMaxTransfer = 1u << 30;
 std::string FileBuffer::read(const std::string& path) {
   ++reads_;
   failureNamesFile_ = false;
-  const std::wstring name = wide(path);
+  const std::wstring name = toWide(path);
   // Folders are refused before anything is opened.
   const DWORD attributes = ::GetFileAttributesW(name.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -112,7 +102,7 @@ std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t
   static std::atomic<unsigned> serial{0};
   // Only a regular file is ever replaced: a folder, a link or a device in
   // the way is not an earlier image.
-  const std::wstring target = wide(path);
+  const std::wstring target = toWide(path);
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
@@ -121,7 +111,7 @@ std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t
   std::wstring temp;
   HANDLE created = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100 && created == INVALID_HANDLE_VALUE; ++attempt) {
-    temp = wide(path + ".part-" + std::to_string(::GetCurrentProcessId()) + "-" +
+    temp = toWide(path + ".part-" + std::to_string(::GetCurrentProcessId()) + "-" +
                 std::to_string(serial++));
     created = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -149,7 +139,7 @@ std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t
 }
 
 bool fileExists(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesW(wide(path).c_str());
+  const DWORD attributes = ::GetFileAttributesW(toWide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
@@ -162,21 +152,21 @@ std::string resolveNameIgnoringCase(const std::string& folder, const std::string
   // same paths as on systems whose names keep case. A wildcard in a name
   // from a song must not match other files.
   if (name.find_first_of("*?") == std::string::npos) {
-    HANDLE same = ::FindFirstFileW(wide(exact).c_str(), &entry);
+    HANDLE same = ::FindFirstFileW(toWide(exact).c_str(), &entry);
     if (same != INVALID_HANDLE_VALUE) {
       ::FindClose(same);
-      std::string onDisk = narrow(entry.cFileName);
+      std::string onDisk = fromWide(entry.cFileName);
       if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
           equalIgnoringAsciiCase(name, onDisk.c_str())) {
         return folder + onDisk;
       }
     }
   }
-  HANDLE find = ::FindFirstFileW(wide((folder.empty() ? "." : folder) + "\\*").c_str(), &entry);
+  HANDLE find = ::FindFirstFileW(toWide((folder.empty() ? "." : folder) + "\\*").c_str(), &entry);
   if (find == INVALID_HANDLE_VALUE) return exact;
   std::string best;
   do {
-    std::string candidate = narrow(entry.cFileName);
+    std::string candidate = fromWide(entry.cFileName);
     if (equalIgnoringAsciiCase(name, candidate.c_str())) {
       if (best.empty() || candidate < best) best = candidate;
     }

@@ -13,4 +13,15 @@ namespace kvtram {
 std::u16string utf8ToUtf16(std::string_view text);
 std::string utf16ToUtf8(std::u16string_view text);
 
+#ifdef _WIN32
+// The same with the Windows API's wide strings (UTF-16 in wchar_t there).
+inline std::wstring toWide(std::string_view text) {
+  const std::u16string u = utf8ToUtf16(text);
+  return std::wstring(u.begin(), u.end());
+}
+inline std::string fromWide(std::wstring_view text) {
+  return utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
+}
+#endif
+
 }  // namespace kvtram

@@ -26,21 +26,16 @@
 namespace kvtram {
 namespace {
 
-std::wstring wide(const std::string& text) {
-  const std::u16string u = utf8ToUtf16(text);
-  return std::wstring(u.begin(), u.end());
-}
-
 std::string windowText(HWND window) {
   std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return utf16ToUtf8(std::u16string(text.begin(), text.end()));
+  return fromWide(text);
 }
 
 std::string className(HWND window) {
   wchar_t name[64] = {};
   ::GetClassNameW(window, name, 64);
-  return utf16ToUtf8(std::u16string(name, name + std::wcslen(name)));
+  return fromWide(name);
 }
 
 // Waits up to `seconds` for `found` to give a window.
@@ -58,7 +53,7 @@ HWND waitFor(Find found, int seconds) {
 // ended by a zero, and one more zero.
 HDROP makeDrop(const std::vector<std::string>& paths) {
   std::wstring names;
-  for (const std::string& path : paths) names += wide(path) + L'\0';
+  for (const std::string& path : paths) names += toWide(path) + L'\0';
   names += L'\0';
   const std::size_t bytes = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
   HGLOBAL memory = ::GlobalAlloc(GHND, bytes);
@@ -108,7 +103,7 @@ TEST_F(ConverterWindowTest, OpensAsTheTemplateSays) {
   EXPECT_EQ(actual.bottom, client.bottom);
   LOGFONTW font{};
   ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(dialog_, WM_GETFONT, 0, 0)), sizeof font, &font);
-  EXPECT_EQ(utf16ToUtf8(std::u16string(font.lfFaceName, font.lfFaceName + std::wcslen(font.lfFaceName))),
+  EXPECT_EQ(fromWide(font.lfFaceName),
             spec.fontFace);
   EXPECT_NE(::GetWindowLongPtrW(dialog_, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
   EXPECT_NE(::SendMessageW(dialog_, WM_GETICON, ICON_BIG, 0), 0);

@@ -36,20 +36,11 @@ constexpr std::array<int, 11> kControlIds{kIdFileList,  kIdConvert,     kIdExit,
                                           kIdStrictMid, kIdStrictHigh,  kIdStrictMidHigh,
                                           kIdHighQuality, kIdLoopCount};
 
-std::wstring wide(const std::string& text) {
-  const std::u16string u = utf8ToUtf16(text);
-  return std::wstring(u.begin(), u.end());
-}
-
-std::string narrow(std::wstring_view text) {
-  return utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
-}
-
 std::string controlText(HWND dialog, int id) {
   const HWND control = ::GetDlgItem(dialog, id);
   std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-  return narrow(text);
+  return fromWide(text);
 }
 
 class MessageBoxSink : public MessageSink {
@@ -68,7 +59,7 @@ class MessageBoxSink : public MessageSink {
       }
       ++lines;
     }
-    ::MessageBoxW(owner_, wide(shown).c_str(), wide(kAppCaption).c_str(), MB_OK);
+    ::MessageBoxW(owner_, toWide(shown).c_str(), toWide(kAppCaption).c_str(), MB_OK);
   }
 
  private:
@@ -129,9 +120,9 @@ void ConverterWindow::initialise() {
   ::DragAcceptFiles(dialog, TRUE);
 
   const OptionControls start = startOptionControls();
-  ::SetDlgItemTextW(dialog, kIdPsgVolume, wide(start.psgVolumeText).c_str());
-  ::SetDlgItemTextW(dialog, kIdFmVolume, wide(start.fmVolumeText).c_str());
-  ::SetDlgItemTextW(dialog, kIdLoopCount, wide(start.loopCountText).c_str());
+  ::SetDlgItemTextW(dialog, kIdPsgVolume, toWide(start.psgVolumeText).c_str());
+  ::SetDlgItemTextW(dialog, kIdFmVolume, toWide(start.fmVolumeText).c_str());
+  ::SetDlgItemTextW(dialog, kIdLoopCount, toWide(start.loopCountText).c_str());
   const std::array<std::pair<int, bool>, 5> boxes{{{kIdUseSccI, start.useSccI},
                                                    {kIdStrictMid, start.strictMid},
                                                    {kIdStrictHigh, start.strictHigh},
@@ -160,7 +151,7 @@ void ConverterWindow::takeDrop(HDROP drop) {
     for (UINT i = 0; i < count; ++i) {
       std::wstring path(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
       path.resize(::DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
-      paths.push_back(narrow(path));
+      paths.push_back(fromWide(path));
     }
   } else {
     paths.resize(count);
@@ -172,7 +163,7 @@ void ConverterWindow::takeDrop(HDROP drop) {
   model.drop(std::move(paths));
   ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
   for (const std::string& path : model.files().displayOrder()) {
-    ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(path).c_str()));
+    ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(toWide(path).c_str()));
   }
   ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   ::InvalidateRect(list, nullptr, TRUE);
@@ -210,7 +201,7 @@ void ConverterWindow::startConvert() {
 }
 
 void ConverterWindow::showProgress(std::unique_ptr<std::string> line) {
-  if (converting()) ::SetWindowTextW(progress, wide(*line).c_str());
+  if (converting()) ::SetWindowTextW(progress, toWide(*line).c_str());
 }
 
 void ConverterWindow::finishConvert(std::unique_ptr<BatchOutcome> outcome) {
