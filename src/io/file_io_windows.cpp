@@ -92,9 +92,10 @@ std::string FileBuffer::read(const std::string& path) {
     got += n;
   }
   file.close();
-  // The zero tail follows the data even after a short read.
-  std::fill(bytes_.begin() + static_cast<std::ptrdiff_t>(got),
-            bytes_.begin() + static_cast<std::ptrdiff_t>(length_ + tail_), std::uint8_t{0});
+  // The zero tail follows the data even after a short read: what earlier
+  // files wrote beyond this one's bytes is cleared.
+  bytes_.clearWrittenFrom(got);
+  bytes_.markWritten(got);
   return got == length_ ? std::string() : std::string(msg::kReadError);
 }
 
