@@ -44,6 +44,25 @@ class Handle {
   HANDLE h_;
 };
 
+// The cause of a failed call, in the words the user reads.
+std::string causeText(DWORD error, bool writing = true) {
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return writing ? msg::kCauseNoWritePermission : msg::kCauseNoReadPermission;
+    case ERROR_WRITE_PROTECT: return msg::kCauseReadOnly;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return msg::kCauseDiskFull;
+    case ERROR_FILENAME_EXCED_RANGE: return msg::kCauseNameTooLong;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_DIRECTORY: return msg::kCauseNoFolder;
+    case ERROR_CRC:
+    case ERROR_IO_DEVICE: return msg::kCauseIoError;
+    default: return msg::causeSystemError(static_cast<int>(error));
+  }
+}
+
 // ReadFile and WriteFile move at most this much per call (a DWORD count).
 constexpr std::size_t kMaxTransfer = 1u << 30;
 
@@ -107,34 +126,98 @@ std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
-    return msg::kCannotCreate;
+    return msg::withCause(msg::kCannotCreate,
+                          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? msg::kCauseLinkInTheWay
+                          : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? msg::kCauseFolderInTheWay
+                                                                           : msg::kCauseSpecialFileInTheWay);
   }
+  // The temporary name is short and fixed in length, so that it fits
+  // wherever the target's own name does.
+  const std::string folder = folderOf(path);
+  DWORD error = 0;
   std::wstring temp;
   HANDLE created = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100 && created == INVALID_HANDLE_VALUE; ++attempt) {
-    temp = toWide(path + ".part-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                std::to_string(serial++));
+    temp = toWide(folder + ".kvtram-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                  std::to_string(serial++) + ".part");
     created = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
+    error = ::GetLastError();
+    if (created == INVALID_HANDLE_VALUE && error != ERROR_FILE_EXISTS) break;
   }
   Handle file(created);
-  if (!file.valid()) return msg::kCannotCreate;
+  if (!file.valid()) return msg::withCause(msg::kCannotCreate, causeText(error));
 
   // A reserved device name (NUL, CON ...) opens the device, not a file.
+  error = 0;
   bool ok = ::GetFileType(file.get()) == FILE_TYPE_DISK;
+  if (!ok) error = ERROR_ACCESS_DENIED;
   std::size_t done = 0;
   while (ok && done < data.size()) {
     DWORD n = 0;
     const auto want = static_cast<DWORD>(std::min(data.size() - done, kMaxTransfer));
-    if (!::WriteFile(file.get(), data.data() + done, want, &n, nullptr) || n == 0) ok = false;
+    if (!::WriteFile(file.get(), data.data() + done, want, &n, nullptr)) ok = false, error = ::GetLastError();
+    else if (n == 0) ok = false, error = ERROR_DISK_FULL;
     else done += n;
   }
-  if (!file.close()) ok = false;
-  if (ok && !::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) ok = false;
+  if (!file.close() && ok) ok = false, error = ::GetLastError();
+  if (ok && !::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    ok = false, error = ::GetLastError();
+  }
   if (!ok) {
     ::DeleteFileW(temp.c_str());
-    return msg::kCannotCreate;
+    return msg::withCause(msg::kCannotCreate, causeText(error));
+  }
+  return {};
+}
+
+PathKind pathKind(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(toWide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return PathKind::Folder;
+  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return PathKind::Other;
+  return PathKind::File;
+}
+
+std::string listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
+  entries.clear();
+  std::string prefix = folder.empty() ? std::string(".\\") : folder;
+  if (!isSeparator(prefix.back())) prefix += '\\';
+  WIN32_FIND_DATAW entry{};
+  HANDLE find = ::FindFirstFileW(toWide(prefix + "*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND && pathKind(folder.empty() ? "." : folder) == PathKind::Folder) return {};
+    return msg::withCause(msg::kCannotReadFolder, causeText(error, false));
+  }
+  do {
+    std::string name = fromWide(entry.cFileName);
+    if (name == "." || name == "..") continue;
+    const bool link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entries.push_back({name, pathKind((folder.empty() ? "" : prefix) + name), link});
+  } while (::FindNextFileW(find, &entry));
+  ::FindClose(find);
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return {};
+}
+
+std::string createFolders(const std::string& folder) {
+  // Each missing folder of the path in turn, from the outermost.
+  for (std::size_t i = 1; i <= folder.size(); ++i) {
+    if (i < folder.size() && !isSeparator(folder[i])) continue;
+    const std::string part = folder.substr(0, i);
+    if (part.size() == 2 && part[1] == ':') continue;  // a drive
+    if (!::CreateDirectoryW(toWide(part).c_str(), nullptr)) {
+      const DWORD error = ::GetLastError();
+      if (error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) {
+        return msg::withCause(msg::kCannotCreateFolder, causeText(error));
+      }
+    }
+  }
+  if (pathKind(folder) != PathKind::Folder) {
+    return msg::withCause(msg::kCannotCreateFolder,
+                          pathKind(folder) == PathKind::Missing ? msg::kCauseNoFolder : msg::kCauseFileInTheWay);
   }
   return {};
 }
@@ -256,6 +339,13 @@ class StandardHandleBuffer : public std::streambuf {
 }  // namespace
 
 bool standardErrorIsTerminal() { return isConsole(::GetStdHandle(STD_ERROR_HANDLE)); }
+
+bool standardOutputIsTerminal() { return isConsole(::GetStdHandle(STD_OUTPUT_HANDLE)); }
+
+int processorCount() {
+  const DWORD n = ::GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
+  return n > 0 ? static_cast<int>(n) : 1;
+}
 
 std::ostream& standardOutput() {
   static StandardHandleBuffer buffer(STD_OUTPUT_HANDLE);
