@@ -10,6 +10,9 @@ namespace kvtram {
 namespace {
 
 TEST(SongFolders, NameOrderDepthAndLinksBackUp) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links need privileges on Windows";
+#endif
   TempDir dir;
   const std::string d = dir.path();
   std::filesystem::create_directories(d + "/top/a/deep");

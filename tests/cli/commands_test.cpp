@@ -158,6 +158,9 @@ TEST_F(CommandLineTest, WriteFailuresNameTheImageAndTheCause) {
   Outcome folder = run({"convert", song});
   EXPECT_EQ(folder.err, path("song.trm") + " : ファイルを作成できませんでした (同じ名前のフォルダがあります)\n");
 
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows limits the whole path (260 characters), not the name";
+#endif
   // 251 bytes of base name make a 255-byte image name, the most a name may
   // have; one more is too long.
   std::string longest = smallSong().write(dir.path(), std::string(251, 'n'));

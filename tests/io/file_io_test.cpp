@@ -93,6 +93,9 @@ TEST(WriteWholeFile, RefusesMissingFolderAndNonRegularTargets) {
 }
 
 TEST(Folders, ListedByNameWithWhatTheyHoldAndMadeWithTheirParents) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links need privileges, and names ignore case, on Windows";
+#endif
   TempDir dir;
   std::filesystem::create_directory(dir.path() + "/sub");
   dir.write("b.kv", {1});
