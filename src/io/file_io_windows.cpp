@@ -95,6 +95,7 @@ std::string FileBuffer::read(const std::string& path) {
   LARGE_INTEGER size{};
   if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &size) ||
       size.QuadPart < 0) {
+    length_ = 0;
     return msg::kCannotOpen;
   }
   if (static_cast<std::uint64_t>(size.QuadPart) > capacity()) {
