@@ -60,12 +60,16 @@ TEST(FileBuffer, FailureTexts) {
 
 TEST(FileBuffer, RefusesWhatIsNoRegularFileWithoutBlocking) {
   // Nobody writes to the FIFO: an open that waited for a writer would hang.
+#ifdef _WIN32
+  GTEST_SKIP() << "no FIFOs on Windows (devices: FileIo.DevicesAreNeitherReadNorReplaced)";
+#else
   TempDir dir;
   std::string fifo = dir.path() + "/pipe.kvp";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   FileBuffer buffer(4, 4);
   EXPECT_EQ(buffer.read(fifo), "ファイルをオープンできません");
   EXPECT_EQ(buffer.read("/dev/null"), "ファイルをオープンできません");
+#endif
 }
 
 TEST(WriteWholeFile, WritesAndReplacesAtomically) {
