@@ -15,27 +15,17 @@
 #include <vector>
 
 #include "support/kv_song_builder.h"
+#include "support/xorshift_random.h"
 
 namespace {
 
 using kvtram::Bytes;
 using kvtram::KvSongBuilder;
 
-class Random {
+// The corpus keeps its own sequence of the shared generator.
+class Random : public kvtram::XorshiftRandom {
  public:
-  explicit Random(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 7) {}
-  std::uint32_t next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 7;
-    state_ ^= state_ << 17;
-    return static_cast<std::uint32_t>(state_ >> 32);
-  }
-  int below(int n) { return static_cast<int>(next() % static_cast<std::uint32_t>(n)); }
-  std::uint8_t byte() { return static_cast<std::uint8_t>(next()); }
-  bool chance(int percent) { return below(100) < percent; }
-
- private:
-  std::uint64_t state_;
+  explicit Random(std::uint64_t seed) : XorshiftRandom(seed, 7) {}
 };
 
 std::uint8_t clampByte(int v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "io/utf16.h"
+
 namespace kvtram {
 
 namespace {
@@ -71,24 +73,6 @@ char32_t jisCharacter(int row, int cell) {
       if (cell >= 21 && cell <= 30) return U'\u2160' + static_cast<char32_t>(cell - 21);  // Ⅰ-Ⅹ
       return 0;
     default: return 0;
-  }
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
 

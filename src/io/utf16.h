@@ -13,6 +13,10 @@ namespace kvtram {
 std::u16string utf8ToUtf16(std::string_view text);
 std::string utf16ToUtf8(std::u16string_view text);
 
+// Appends one code point as UTF-8 (other decoders, such as the Shift-JIS
+// one, build their UTF-8 with it).
+void appendUtf8(std::string& out, char32_t c);
+
 #ifdef _WIN32
 // The same with the Windows API's wide strings (UTF-16 in wchar_t there).
 inline std::wstring toWide(std::string_view text) {

@@ -16,27 +16,15 @@
 #include "image/trm_decoder.h"
 #include "input/song_player.h"
 #include "support/kv_song_builder.h"
+#include "support/xorshift_random.h"
 #include "support/temp_dir.h"
 
 namespace kvtram {
 namespace {
 
-// xorshift64: the same numbers on every platform.
-class Random {
+class Random : public kvtram::XorshiftRandom {
  public:
-  explicit Random(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 1) {}
-  std::uint32_t next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 7;
-    state_ ^= state_ << 17;
-    return static_cast<std::uint32_t>(state_ >> 32);
-  }
-  int below(int n) { return static_cast<int>(next() % static_cast<std::uint32_t>(n)); }
-  std::uint8_t byte() { return static_cast<std::uint8_t>(next()); }
-  bool chance(int percent) { return below(100) < percent; }
-
- private:
-  std::uint64_t state_;
+  explicit Random(std::uint64_t seed) : XorshiftRandom(seed, 1) {}
 };
 
 struct GeneratedSong {
