@@ -1,4 +1,5 @@
 // A temporary folder for one test, removed with everything in it afterwards.
+// Names and paths are as the program takes them: UTF-8 on Windows.
 #pragma once
 
 #include <cstdint>
@@ -23,5 +24,10 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// A name that a song's header holds in Shift-JIS, as the file system here
+// spells it: Windows names files in Unicode (`utf8`), other systems in bytes,
+// where the header's bytes are the name.
+std::string fileNameHere(const std::string& shiftJis, const std::string& utf8);
 
 }  // namespace kvtram

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "io/byte_reader.h"
 #include "messages/messages.h"
@@ -23,6 +24,18 @@ std::string hex(int value) {
   static const char* digits = "0123456789ABCDEF";
   std::string s = "0x";
   for (int shift = 12; shift >= 0; shift -= 4) s += digits[(value >> shift) & 15];
+  return s;
+}
+
+// Each byte as two hexadecimal digits, separated by spaces ("83 5C").
+std::string hexBytes(const std::string& bytes) {
+  std::string s;
+  for (char c : bytes) {
+    if (!s.empty()) s += ' ';
+    const auto b = static_cast<std::uint8_t>(c);
+    s += "0123456789ABCDEF"[b >> 4];
+    s += "0123456789ABCDEF"[b & 15];
+  }
   return s;
 }
 
@@ -83,9 +96,13 @@ std::string loadSong(const std::string& path, SongFiles& files, KvSong& song) {
     return song.parseSamples(files.samples.bytes());
   }
   // The header names a file beside the song; a name that leads elsewhere
-  // ("../x", "/tmp/x", "C:x") is never followed.
-  if (!isBaseName(song.sampleName)) return msg::sampleNameWithFolder(song.sampleName);
-  song.samplePath = sampleFilePath(path, song.sampleName);
+  // ("../x", "/tmp/x", "C:x") is never followed. That is judged on the
+  // header's Shift-JIS bytes; the file is looked for, and named in messages,
+  // as the file system spells the name.
+  const std::optional<std::string> name = fileNameFromShiftJis(song.sampleName);
+  if (!isBaseName(song.sampleName)) return msg::sampleNameWithFolder(name.value_or(song.sampleName));
+  if (!name) return msg::sampleNameNotShiftJis(hexBytes(song.sampleName));
+  song.samplePath = sampleFilePath(path, *name);
   if (std::string reason = files.samples.read(song.samplePath); !reason.empty()) {
     return files.samples.failureNamesFile() ? msg::failureLine(song.samplePath, reason) : reason;
   }

@@ -76,7 +76,7 @@ class KvSong {
   int pcmChannelMask = 0;
   int rowsInstrument = 15;
   std::string title;       // raw Shift-JIS bytes, trimmed, at most 42
-  std::string sampleName;  // the sample file's base name from the header
+  std::string sampleName;  // the sample file's base name from the header (Shift-JIS bytes)
   std::string samplePath;  // the sample file that was read ("" when none)
   int sampleCount = 0;
 
@@ -130,7 +130,8 @@ std::string loadSong(const std::string& path, SongFiles& files, KvSong& song);
 bool isBaseName(const std::string& name);
 
 // The sample file of a music file: its folder + name + ".kvp", found ignoring
-// ASCII case when that exact name does not exist.
+// ASCII case when that exact name does not exist. `name` is spelled as the
+// file system names files (fileNameFromShiftJis).
 std::string sampleFilePath(const std::string& musicPath, const std::string& name);
 
 }  // namespace kvtram

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -109,6 +110,13 @@ std::string folderOf(const std::string& path);
 // (in byte order) whose name equals `name` ignoring ASCII case, else
 // `folder + name` unchanged (so that its read reports it missing).
 std::string resolveNameIgnoringCase(const std::string& folder, const std::string& name);
+
+// A file name held as Shift-JIS bytes (code page 932), as a KV song's header
+// holds it, spelled the way this platform's file system names files. Windows
+// names files in Unicode: there the bytes are decoded and the name comes back
+// in UTF-8, as every path inside the program; std::nullopt when they are no
+// code page 932 text. Elsewhere names are bytes and come back unchanged.
+std::optional<std::string> fileNameFromShiftJis(const std::string& name);
 
 bool fileExists(const std::string& path);
 

@@ -181,6 +181,9 @@ bool fileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Names are bytes here: a name from a song's header is taken as it stands.
+std::optional<std::string> fileNameFromShiftJis(const std::string& name) { return name; }
+
 bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
 
 bool standardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) != 0; }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <iostream>
 #include <streambuf>
 
@@ -227,6 +228,22 @@ bool fileExists(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesW(toWide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+std::optional<std::string> fileNameFromShiftJis(const std::string& name) {
+  // Japanese machines of the era wrote names in code page 932, whatever
+  // code page this system uses for narrow text.
+  constexpr UINT kShiftJis = 932;
+  if (name.empty()) return name;
+  if (name.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
+  const int size = static_cast<int>(name.size());
+  const int length = ::MultiByteToWideChar(kShiftJis, MB_ERR_INVALID_CHARS, name.data(), size, nullptr, 0);
+  if (length <= 0) return std::nullopt;
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  if (::MultiByteToWideChar(kShiftJis, MB_ERR_INVALID_CHARS, name.data(), size, wide.data(), length) != length) {
+    return std::nullopt;
+  }
+  return fromWide(wide);
 }
 
 std::string resolveNameIgnoringCase(const std::string& folder, const std::string& name) {

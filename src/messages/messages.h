@@ -104,9 +104,15 @@ inline std::string samplesBeyondStore(std::size_t blocks, std::size_t capacity) 
 inline std::string patchOutOfRange(const std::string& address) {
   return "パッチのアドレスが範囲外です (" + address + ")";
 }
-// `name` as the song's header gives it (Shift-JIS bytes).
+// `name` as the file system spells the header's name (fileNameFromShiftJis),
+// or the header's bytes where that has no spelling.
 inline std::string sampleNameWithFolder(const std::string& name) {
   return "サンプルファイル名にフォルダが含まれています (" + name + ")";
+}
+// On Windows, whose file names are Unicode, a sample file name that is no
+// Shift-JIS text names no file: its bytes in hexadecimal ("61 62 81").
+inline std::string sampleNameNotShiftJis(const std::string& bytes) {
+  return "サンプルファイル名が Shift-JIS の文字列ではありません (" + bytes + ")";
 }
 inline constexpr const char* kSampleDataPastEnd = "サンプルデータがサンプルファイルの終わりを 1 MiB 以上越えています";
 

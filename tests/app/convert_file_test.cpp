@@ -94,6 +94,24 @@ TEST_F(ConvertFileTest, PcmChannelsAddNoPlaysAndTheFilesAreReadOnce) {
   EXPECT_EQ(slice(image, 108, 21), Bytes(21, 0));
 }
 
+TEST_F(ConvertFileTest, JapaneseSampleFileNameGivesTheImageOfAnAsciiName) {
+  auto song = [](const std::string& sampleName) {
+    KvSongBuilder b;
+    b.pcmChannels(1).pcmMask(0x01).sampleFileName(sampleName);
+    b.sampleOfBlocks(2, [](std::size_t i) { return static_cast<std::uint8_t>(i * 5 + 3); });
+    b.stream({0xA0, 40, 0, 100, 0xFF, 0xFF, 0xFE});
+    return b;
+  };
+  const Bytes asciiImage = convert(song("DRUMa"));
+  // "ドラムa" in the header, the file beside the song in other case.
+  const std::string drum = "\x83\x68\x83\x89\x83\x80";
+  const KvSongBuilder japanese = song(drum + "a");
+  const std::string music = dir.write("ja.kv", japanese.musicBytes());
+  dir.write(fileNameHere(drum, "ドラム") + "A.KVP", japanese.sampleBytes());
+  ASSERT_EQ(convertFile(*ws, music, dir.path() + "/ja.trm", options), "");
+  EXPECT_EQ(dir.read("ja.trm"), asciiImage);
+}
+
 TEST_F(ConvertFileTest, PassesSeeTheSongAsAFreshParseGivesIt) {
   // Three variants of a looping sample, resampled linearly: the resampler
   // writes its tails behind the sample in the store. After the conversion

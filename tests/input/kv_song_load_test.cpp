@@ -270,11 +270,8 @@ TEST_F(KvSongLoad, SampleFileNameLeadingOutOfTheFolderIsRefused) {
     EXPECT_EQ(song->samplePath, "");
   }
   // A Shift-JIS name whose trail byte is 0x5C ("ソ" is 0x83 0x5C) is a base name.
-#ifdef _WIN32
-  GTEST_SKIP() << "names are UTF-8 to the Windows file API; Shift-JIS sample names are not yet converted";
-#endif
   const std::string so = "\x83\x5C";
-  dir.write("A/" + so + ".kvp", decoy);
+  dir.write("A/" + fileNameHere(so, "ソ") + ".kvp", decoy);
   KvSongBuilder b;
   b.sampleFileName(so).sample(markedSample(1, 1)).stream({0xFE});
   ASSERT_EQ(readSong(dir.write("A/m.kv", b.musicBytes())), "");
@@ -288,6 +285,31 @@ TEST_F(KvSongLoad, MissingSampleFileIsReportedWithItsPath) {
   EXPECT_EQ(readSong(music), music + " : " + dir.path() + "/gone.kvp : ファイルが見つかりません");
   std::string missing = dir.path() + "/none.kv";
   EXPECT_EQ(readSong(missing), missing + " : ファイルが見つかりません");
+}
+
+TEST_F(KvSongLoad, ShiftJisSampleFileNameIsSpelledAsTheFileSystemSpellsIt) {
+  // A missing file is named as the user sees it in the folder.
+  const std::string kick = "\x83\x4C\x83\x62\x83\x4E";
+  KvSongBuilder b;
+  b.sampleFileName(kick).sample(markedSample(0, 1)).stream({0xFE});
+  std::string music = dir.write("m.kv", b.musicBytes());
+  EXPECT_EQ(readSong(music),
+            music + " : " + dir.path() + "/" + fileNameHere(kick, "キック") + ".kvp : ファイルが見つかりません");
+
+  // Bytes that are no Shift-JIS text (a lead byte without a trail byte) name
+  // no file on Windows; elsewhere the bytes are the name.
+  for (const std::string& name : {std::string("ab\x83"), std::string("\x81\x7F")}) {
+    b.sampleFileName(name);
+    music = dir.write("m.kv", b.musicBytes());
+#ifdef _WIN32
+    EXPECT_EQ(readSong(music), music + " : サンプルファイル名が Shift-JIS の文字列ではありません (" +
+                                   (name == "ab\x83" ? "61 62 83" : "81 7F") + ")");
+#else
+    dir.write(name + ".kvp", markedSample(2, 1));
+    ASSERT_EQ(readSong(music), "");
+    EXPECT_EQ(storeBlock(0), markedSample(2, 1));
+#endif
+  }
 }
 
 TEST_F(KvSongLoad, WaveSetTagCountsOnlyOnSampleZero) {
