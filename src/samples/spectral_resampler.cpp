@@ -25,45 +25,101 @@ constexpr double kFrameAtTarget = 2854656.0;      // 256 x 11151
 // Counts computed in double precision are converted only below this bound.
 constexpr double kMaxCount = 9007199254740992.0;  // 2^53
 
-// The analysis sums of `blocks` blocks of kBlock bins over one frame; a
-// block's tables hold its bins' values for n = 0 .. 255, kBlock at a time.
-// The sums of a block stay in registers, two bins to an SSE2 vector. Every
-// bin's sums take their terms in the order n = 0 .. 255, and vectors
-// multiply and add lane by lane, so the sums are those of one bin at a time.
-typedef double BinPair __attribute__((vector_size(16)));
-
-template <std::size_t kBlock>
-void sumBlocks(std::size_t blocks, const double* windowed, const double* cosTable,
-               const double* sinTable, double* cosSum, double* sinSum) {
-  constexpr std::size_t kPairs = kBlock / 2;
+// The analysis sums of `blocks` blocks of kBlock bins over kFrames frames at
+// once; a block's tables hold its bins' values for n = 0 .. 255, kBlock at a
+// time. The sums of a block stay in registers, kLanes bins to a vector, and
+// every table entry loaded serves all the frames. Every bin's sums take their
+// terms in the order n = 0 .. 255, and vectors multiply and add lane by lane,
+// so the sums are those of one bin and one frame at a time.
+template <typename Vector, std::size_t kLanes, std::size_t kBlock, std::size_t kFrames>
+inline __attribute__((always_inline)) void sumBlocks(std::size_t blocks,
+                                                     const double* const* windowed,
+                                                     const double* cosTable,
+                                                     const double* sinTable, double* const* cosSum,
+                                                     double* const* sinSum) {
+  constexpr std::size_t kVectors = kBlock / kLanes;
   constexpr std::size_t kFrame = 256;
   for (std::size_t block = 0; block < blocks; ++block) {
-    BinPair c[kPairs] = {};
-    BinPair sn[kPairs] = {};
+    Vector c[kFrames][kVectors] = {};
+    Vector sn[kFrames][kVectors] = {};
     const double* cosRow = cosTable + block * kFrame * kBlock;
     const double* sinRow = sinTable + block * kFrame * kBlock;
     for (std::size_t n = 0; n < kFrame; ++n) {
-      const BinPair xn = {windowed[n], windowed[n]};
-      for (std::size_t p = 0; p < kPairs; ++p) {
-        BinPair cosines;
-        BinPair sines;
-        std::memcpy(&cosines, cosRow + 2 * p, sizeof cosines);
-        std::memcpy(&sines, sinRow + 2 * p, sizeof sines);
-        c[p] = c[p] + cosines * xn;
-        sn[p] = sn[p] + sines * xn;
+      Vector cosines[kVectors];
+      Vector sines[kVectors];
+      for (std::size_t v = 0; v < kVectors; ++v) {
+        std::memcpy(&cosines[v], cosRow + v * kLanes, sizeof(Vector));
+        std::memcpy(&sines[v], sinRow + v * kLanes, sizeof(Vector));
+      }
+      for (std::size_t f = 0; f < kFrames; ++f) {
+        Vector xn;
+        for (std::size_t lane = 0; lane < kLanes; ++lane) xn[lane] = windowed[f][n];
+        for (std::size_t v = 0; v < kVectors; ++v) {
+          c[f][v] = c[f][v] + cosines[v] * xn;
+          sn[f][v] = sn[f][v] + sines[v] * xn;
+        }
       }
       cosRow += kBlock;
       sinRow += kBlock;
     }
-    std::memcpy(cosSum + block * kBlock, c, sizeof c);
-    std::memcpy(sinSum + block * kBlock, sn, sizeof sn);
+    for (std::size_t f = 0; f < kFrames; ++f) {
+      for (std::size_t v = 0; v < kVectors; ++v) {
+        std::memcpy(cosSum[f] + block * kBlock + v * kLanes, &c[f][v], sizeof(Vector));
+        std::memcpy(sinSum[f] + block * kBlock + v * kLanes, &sn[f][v], sizeof(Vector));
+      }
+    }
   }
+}
+
+typedef double TwoBins __attribute__((vector_size(16)));
+typedef double FourBins __attribute__((vector_size(32)));
+
+// SSE2, which every x86-64 processor has: one frame at a time, two bins to
+// a register (more frames at once would not fit the 16 registers).
+void sumBlocksSse2(std::size_t blocks, std::size_t frames, const double* const* windowed,
+                   const double* cosTable, const double* sinTable, double* const* cosSum,
+                   double* const* sinSum) {
+  for (std::size_t f = 0; f < frames; ++f) {
+    sumBlocks<TwoBins, 2, 8, 1>(blocks, windowed + f, cosTable, sinTable, cosSum + f, sinSum + f);
+  }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+#define KVTRAM_ANALYSIS_AVX 1
+// AVX: three frames at a time, four bins to a register. Chosen at run time
+// on processors that have it; it multiplies and adds exactly as SSE2 does
+// (no fused multiply-add), so the sums are the same bit for bit.
+__attribute__((target("avx"))) void sumBlocksAvx(std::size_t blocks,
+                                                 const double* const* windowed,
+                                                 const double* cosTable, const double* sinTable,
+                                                 double* const* cosSum, double* const* sinSum) {
+  sumBlocks<FourBins, 4, 8, 3>(blocks, windowed, cosTable, sinTable, cosSum, sinSum);
+}
+#endif
+
+bool processorHasAvx() {
+#ifdef KVTRAM_ANALYSIS_AVX
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx");
+#else
+  return false;
+#endif
 }
 
 // The angle step of bin k within a frame.
 double binStep(std::size_t k) { return static_cast<double>(k) * kTwoPi / kFrameScale; }
 
 }  // namespace
+
+void SpectralResampler::TableDelete::operator()(double* table) const {
+  ::operator delete[](table, std::align_val_t{kTableAlignment});
+}
+
+SpectralResampler::Table SpectralResampler::allocateTable() {
+  // Rows of a block on cache-line bounds: a row is one line.
+  return Table(static_cast<double*>(::operator new[](
+      kFrameLength * kTableStride * sizeof(double), std::align_val_t{kTableAlignment})));
+}
 
 std::size_t SpectralResampler::defaultWorkerThreads() {
   return std::thread::hardware_concurrency() >= 2 ? 1 : 0;
@@ -75,11 +131,12 @@ std::size_t SpectralResampler::asideEntries(std::size_t workerThreads) {
   return wanted == 0 ? 0 : (kRunsPerThread * (wanted + 1) - 1) * kAsideCapacity;
 }
 
-SpectralResampler::SpectralResampler(std::size_t workerThreads)
+SpectralResampler::SpectralResampler(std::size_t workerThreads, Analysis analysis)
     : input_(std::make_unique_for_overwrite<double[]>(kCapacity)),
       accumulator_(std::make_unique_for_overwrite<double[]>(kCapacity)),
-      cosTable_(std::make_unique_for_overwrite<double[]>(kFrameLength * kTableStride)),
-      sinTable_(std::make_unique_for_overwrite<double[]>(kFrameLength * kTableStride)),
+      cosTable_(allocateTable()),
+      sinTable_(allocateTable()),
+      avx_(analysis == Analysis::Best && processorHasAvx()),
       activeFrames_(std::make_unique_for_overwrite<std::size_t[]>(kMaxFrames)),
       runs_(kMaxRuns),
       asideProducts_(std::make_unique_for_overwrite<double[]>(asideEntries(workerThreads))) {
@@ -258,14 +315,33 @@ void SpectralResampler::workerLoop() {
   }
 }
 
-void SpectralResampler::analyseFrame(std::size_t s, double* cosSum, double* sinSum) const {
-  std::array<double, kFrameLength> windowed;
-  const double* x = input_.get() + s;
-  for (std::size_t n = 0; n < kFrameLength; ++n) windowed[n] = x[n] * window_[n];
-
+void SpectralResampler::analyseFrames(const std::size_t* frames, std::size_t count,
+                                      FrameSums* sums) const {
+  static_assert(kBinBlock == 8, "the analysis kernels sum blocks of 8 bins");
+  std::array<double, kFrameLength> windowed[kAnalysisBatch];
+  const double* windowedOf[kAnalysisBatch];
+  double* cosSum[kAnalysisBatch];
+  double* sinSum[kAnalysisBatch];
+  for (std::size_t f = 0; f < kAnalysisBatch; ++f) {
+    // A short batch repeats its last frame into the unused sums.
+    const double* x = input_.get() + frames[std::min(f, count - 1)] * kHop;
+    if (f < count) {
+      for (std::size_t n = 0; n < kFrameLength; ++n) windowed[f][n] = x[n] * window_[n];
+    }
+    windowedOf[f] = windowed[std::min(f, count - 1)].data();
+    cosSum[f] = sums[f].cosines.data();
+    sinSum[f] = sums[f].sines.data();
+  }
   // The bins are summed a block at a time (see sumBlocks).
   const std::size_t blocks = (bins_ + kBinBlock - 1) / kBinBlock;
-  sumBlocks<kBinBlock>(blocks, windowed.data(), cosTable_.get(), sinTable_.get(), cosSum, sinSum);
+#ifdef KVTRAM_ANALYSIS_AVX
+  if (avx_) {
+    static_assert(kAnalysisBatch == 3, "the AVX kernel sums three frames at once");
+    sumBlocksAvx(blocks, windowedOf, cosTable_.get(), sinTable_.get(), cosSum, sinSum);
+    return;
+  }
+#endif
+  sumBlocksSse2(blocks, count, windowedOf, cosTable_.get(), sinTable_.get(), cosSum, sinSum);
 }
 
 namespace {
@@ -337,20 +413,23 @@ void SpectralResampler::runFrames(std::size_t r) {
   double* aside = r == 0 ? nullptr : asideProducts_.get() + (r - 1) * kAsideCapacity;
   std::size_t asideCount = 0;
   std::size_t sineCalls = 0;
-  std::array<double, kTableStride> cosSum;
-  std::array<double, kTableStride> sinSum;
+  FrameSums sums[kAnalysisBatch];
 
-  for (std::size_t a = run.begin; a < run.end; ++a) {
-    const std::size_t s = activeFrames_[a] * kHop;
-    const Place at = place(s);
-    // Samples that land where earlier runs add too are kept aside
-    // (asideFits made room for them).
-    const std::size_t mSplit =
-        at.j0 < run.asideLimit ? std::min(std::max(run.asideLimit - at.j0, at.mBegin), at.mEnd)
-                               : at.mBegin;
-    analyseFrame(s, cosSum.data(), sinSum.data());
-    const std::size_t bins = synthesiseFrame(at, mSplit, cosSum.data(), sinSum.data(), aside, sineCalls);
-    if (mSplit > at.mBegin) asideFrame[asideCount++] = AsideFrame{at.j0, at.mBegin, mSplit, bins};
+  // Frames are analysed a batch at a time and synthesised one by one, in order.
+  for (std::size_t a = run.begin; a < run.end; a += kAnalysisBatch) {
+    const std::size_t count = std::min(kAnalysisBatch, run.end - a);
+    analyseFrames(&activeFrames_[a], count, sums);
+    for (std::size_t f = 0; f < count; ++f) {
+      const Place at = place(activeFrames_[a + f] * kHop);
+      // Samples that land where earlier runs add too are kept aside
+      // (asideFits made room for them).
+      const std::size_t mSplit =
+          at.j0 < run.asideLimit ? std::min(std::max(run.asideLimit - at.j0, at.mBegin), at.mEnd)
+                                 : at.mBegin;
+      const std::size_t bins = synthesiseFrame(at, mSplit, sums[f].cosines.data(),
+                                               sums[f].sines.data(), aside, sineCalls);
+      if (mSplit > at.mBegin) asideFrame[asideCount++] = AsideFrame{at.j0, at.mBegin, mSplit, bins};
+    }
   }
   run.asideFrames = asideCount;
   run.sineCalls = sineCalls;

@@ -78,7 +78,13 @@ class SpectralResampler {
   // with no thread and no cutting into runs. If the system refuses to start
   // a thread, the resampler works with those it has (workerThreads() tells
   // how many).
-  explicit SpectralResampler(std::size_t workerThreads = defaultWorkerThreads());
+  //
+  // analysis: the vector instructions the analysis uses. Best takes AVX where
+  // the processor has it; Sse2 keeps to what every x86-64 processor has (so
+  // that tests can compare the two: the bytes are the same).
+  enum class Analysis { Best, Sse2 };
+  explicit SpectralResampler(std::size_t workerThreads = defaultWorkerThreads(),
+                             Analysis analysis = Analysis::Best);
   ~SpectralResampler();
   SpectralResampler(const SpectralResampler&) = delete;
   SpectralResampler& operator=(const SpectralResampler&) = delete;
@@ -125,6 +131,9 @@ class SpectralResampler {
   // bin 0 .. kMaxBin, padded to whole blocks.
   static constexpr std::size_t kBinBlock = 8;
   static constexpr std::size_t kTableStride = (kMaxBin + kBinBlock) / kBinBlock * kBinBlock;
+  static constexpr std::size_t kTableAlignment = kBinBlock * sizeof(double);
+  // Frames analysed at once, each table entry read once for all of them.
+  static constexpr std::size_t kAnalysisBatch = 3;
 
   // Frames start at multiples of kHop below the analysis input's capacity.
   static constexpr std::size_t kMaxFrames = kCapacity / kHop;
@@ -170,6 +179,18 @@ class SpectralResampler {
     std::size_t bins;
   };
 
+  // The analysis sums of one frame: its bins' cosine and sine sums.
+  struct FrameSums {
+    std::array<double, kTableStride> cosines;
+    std::array<double, kTableStride> sines;
+  };
+
+  struct TableDelete {
+    void operator()(double* table) const;
+  };
+  using Table = std::unique_ptr<double[], TableDelete>;
+  static Table allocateTable();
+
   // The entries of the aside buffers for this many workers.
   static std::size_t asideEntries(std::size_t workerThreads);
 
@@ -189,10 +210,11 @@ class SpectralResampler {
   // limit would fit its aside buffer.
   bool asideFits(std::size_t begin, std::size_t activeCount, std::size_t limit) const;
   void planRuns(std::size_t activeCount);
-  // The parts of a run, frame by frame: the bins' cosine and sine sums of
-  // the frame at s, then each bin's sines added into the accumulator.
+  // The parts of a run: the bins' cosine and sine sums of `count` (1 ..
+  // kAnalysisBatch) frames, then frame by frame each bin's sines added into
+  // the accumulator.
   void runFrames(std::size_t run);
-  void analyseFrame(std::size_t s, double* cosSum, double* sinSum) const;
+  void analyseFrames(const std::size_t* frames, std::size_t count, FrameSums* sums) const;
   // Returns the bins that added anything; counts the sin() calls.
   std::size_t synthesiseFrame(const Place& at, std::size_t mSplit, const double* cosSum,
                               const double* sinSum, double*& aside, std::size_t& sineCalls);
@@ -207,10 +229,11 @@ class SpectralResampler {
   // block by block of kBinBlock bins, and within a block at [n * kBinBlock +
   // k mod kBinBlock]: a block's analysis reads its part of the tables from
   // start to end. The first tableColumns_ columns are filled in.
-  std::unique_ptr<double[]> cosTable_;
-  std::unique_ptr<double[]> sinTable_;
+  Table cosTable_;
+  Table sinTable_;
   std::size_t tableColumns_ = 0;
   std::array<double, kFrameLength> window_{};
+  bool avx_;  // the processor has AVX: the analysis uses it
 
   // The current call, set before the runs are handed out.
   double rate_ = 0.0;

@@ -64,6 +64,8 @@ TEST(SpectralResampler, MatchesTheReferenceByteForByte) {
   const std::size_t workerCounts[] = {0, 1, 3};
   std::vector<std::unique_ptr<SpectralResampler>> resamplers;
   for (std::size_t workers : workerCounts) resamplers.push_back(std::make_unique<SpectralResampler>(workers));
+  // The analysis in SSE2 alone, as on a processor without AVX.
+  resamplers.push_back(std::make_unique<SpectralResampler>(1, SpectralResampler::Analysis::Sse2));
   unsigned seed = 1;
   for (const Case& c : cases) {
     const std::vector<std::uint8_t> src = randomSample(c.len, seed++, c.silence);
@@ -105,6 +107,7 @@ TEST(SpectralResampler, OtherRatesMatchTheReference) {
   SpectralResampler single(0);
   SpectralResampler pair(1);
   SpectralResampler many(SpectralResampler::kMaxWorkerThreads);
+  SpectralResampler sse2(0, SpectralResampler::Analysis::Sse2);
   const std::vector<std::uint8_t> src = randomSample(3000, 31);
   for (double rate : {11151.5, 12345.678, 44100.0, 96000.0, 1.0e6, 1.0e7}) {
     SCOPED_TRACE(rate);
@@ -112,6 +115,7 @@ TEST(SpectralResampler, OtherRatesMatchTheReference) {
     ASSERT_EQ(resampled(single, src, rate, 2000), expected);
     ASSERT_EQ(resampled(pair, src, rate, 2000), expected);
     ASSERT_EQ(resampled(many, src, rate, 2000), expected);
+    ASSERT_EQ(resampled(sse2, src, rate, 2000), expected);
   }
 }
 
