@@ -371,12 +371,17 @@ double addSines(double* out, std::size_t count, double phase, double step, doubl
 std::size_t SpectralResampler::synthesiseFrame(const Place& at, std::size_t mSplit,
                                                const double* cosSum, const double* sinSum,
                                                double*& aside, std::size_t& sineCalls) {
-  // Samples mBegin .. mSplit - 1 go aside (their entries are added later,
-  // after earlier runs'), the rest straight into the accumulator.
-  double* frameOut = accumulator_.get() + at.j0;
+  // First every bin's magnitude and starting phase: their square roots,
+  // divisions and arc tangents then overlap one another instead of each
+  // holding up the first sine of its bin.
+  struct BinStart {
+    std::size_t k;
+    double phase;
+    double magnitude;
+  };
+  std::array<BinStart, kTableStride> starts;
+  std::size_t live = 0;
   const std::size_t mBegin = at.mBegin;
-  const std::size_t mEnd = at.mEnd;
-  std::size_t synthesised = 0;
   for (std::size_t k = 0; k < bins_; ++k) {
     const double cs = cosSum[k];
     const double ss = sinSum[k];
@@ -386,25 +391,34 @@ std::size_t SpectralResampler::synthesiseFrame(const Place& at, std::size_t mSpl
     if (magnitude == 0.0) continue;
     const double q = cs == 0.0 ? kVerticalRatio : -ss / cs;
     double phase = libm::atan(q) + (cs < 0.0 ? kThreeQuarterTurn : kQuarterTurn);
-    // The bin's phase advance per output sample, evaluated left to right.
-    const double step = static_cast<double>(k) * kTwoPi / kFrameScale / kTarget * rate_;
+    const double step = binSteps_[k];
     phase = at.offset * step + phase;
     for (std::size_t m = 0; m < mBegin; ++m) phase = phase + step;
-    if (k == 0) {
+    starts[live++] = BinStart{k, phase, magnitude};
+  }
+
+  // Then the sines, bin by bin. Samples mBegin .. mSplit - 1 go aside (their
+  // entries are added later, after earlier runs'), the rest straight into the
+  // accumulator.
+  double* frameOut = accumulator_.get() + at.j0;
+  const std::size_t mEnd = at.mEnd;
+  for (std::size_t b = 0; b < live; ++b) {
+    const BinStart& bin = starts[b];
+    if (bin.k == 0) {
       // Bin 0 does not advance (its step is 0.0): one sine serves all.
-      const double v = libm::sin(phase) * magnitude;
+      const double v = libm::sin(bin.phase) * bin.magnitude;
       ++sineCalls;
       for (std::size_t m = mBegin; m < mSplit; ++m) *aside++ = v;
       for (std::size_t m = mSplit; m < mEnd; ++m) frameOut[m] = frameOut[m] + v;
     } else {
-      phase = keepSines(aside, mSplit - mBegin, phase, step, magnitude);
+      const double step = binSteps_[bin.k];
+      const double phase = keepSines(aside, mSplit - mBegin, bin.phase, step, bin.magnitude);
       aside += mSplit - mBegin;
-      addSines(frameOut + mSplit, mEnd - mSplit, phase, step, magnitude);
+      addSines(frameOut + mSplit, mEnd - mSplit, phase, step, bin.magnitude);
       sineCalls += mEnd - mBegin;
     }
-    ++synthesised;
   }
-  return synthesised;
+  return live;
 }
 
 void SpectralResampler::runFrames(std::size_t r) {
@@ -556,6 +570,10 @@ bool SpectralResampler::resample(const std::uint8_t* src, std::size_t len, doubl
   firstUsed_ = shift;
   endUsed_ = shift + outLen;
   prepareTables(bins_);
+  for (std::size_t k = 0; k < bins_; ++k) {
+    // The bin's phase advance per output sample, evaluated left to right.
+    binSteps_[k] = static_cast<double>(k) * kTwoPi / kFrameScale / kTarget * rate_;
+  }
   fillInput(src, len, loopStart);
   std::fill_n(accumulator_.get(), cleared, 0.0);
   std::size_t activeCount = 0;

@@ -238,6 +238,7 @@ class SpectralResampler {
   // The current call, set before the runs are handed out.
   double rate_ = 0.0;
   std::size_t bins_ = 0;
+  std::array<double, kTableStride> binSteps_{};  // phase advance per output sample
   std::size_t cnt_ = 0;
   std::size_t firstUsed_ = 0;
   std::size_t endUsed_ = 0;
