@@ -4,7 +4,8 @@
 //  - AllSpectralSong: a 64 KiB sample whose notes need all three variants,
 //    all resampled spectrally, in a fresh workspace per conversion (as a
 //    process converting it would), with the sin() calls it makes and its CPU
-//    time as a multiple of their floor (x_sin);
+//    time as a multiple of their floor: of the same calls on the same
+//    arguments in a bare loop (x_sin), and of the synthetic loop (x_synth);
 //  - Process: the command line converting nothing, a small song, a typical
 //    song and the all-spectral song, each as a process of its own: its CPU
 //    time, page faults and peak resident set;
@@ -41,30 +42,58 @@ void BM_Sine(benchmark::State& state) {
   state.counters["ns_per_sin"] = state.counters["cpu_ms"].value * 1e6 / static_cast<double>(kCalls);
 }
 
-// The sin() calls the all-spectral song's three variants make.
-std::size_t allSpectralSineCalls() {
-  const std::vector<std::uint8_t> sample = shapedSample(65536);
-  SpectralResampler resampler(0);
-  std::size_t calls = 0;
-  for (double rate : kVariantSourceRate) {
-    std::vector<std::uint8_t> out(SpectralResampler::outputLength(sample.size(), rate));
-    resampler.resample(sample.data(), sample.size(), rate, 0, out);
-    calls += resampler.sineCalls();
+// The floors of converting the all-spectral song: the sin() calls its three
+// variants make, on their own arguments (x_sin), and as many calls of the
+// synthetic loop of BM_Sine (x_synth, which repeats the same phases and so
+// runs a few percent faster than the song's own calls).
+class SpectralFloor {
+ public:
+  SpectralFloor() {
+    const std::vector<std::uint8_t> sample = shapedSample(65536);
+    SpectralResampler resampler(0);
+    for (double rate : kVariantSourceRate) {
+      std::vector<std::uint8_t> out(SpectralResampler::outputLength(sample.size(), rate));
+      resampler.resample(sample.data(), sample.size(), rate, 0, out);
+      calls_ += resampler.sineCalls();
+      const std::vector<SineRun> runs = spectralSineRuns(sample, rate);
+      runs_.insert(runs_.end(), runs.begin(), runs.end());
+    }
   }
-  return calls;
-}
 
-// Each conversion is followed by as many sin() calls as it makes, timed
-// alone: x_sin is the conversions' CPU time over theirs.
+  // Whether the reference's calls are the resampler's, one for one.
+  bool matches() const { return sineCalls(runs_) == calls_; }
+
+  // Times both floors once, right beside a conversion.
+  void measure() {
+    own_ += sineRunSeconds(runs_);
+    synthetic_ += sineSeconds(calls_);
+  }
+
+  void report(benchmark::State& state, double cpuSeconds) const {
+    state.counters["sin_calls"] = static_cast<double>(calls_);
+    state.counters["floor_ms"] = own_ * 1e3 / static_cast<double>(state.iterations());
+    state.counters["x_sin"] = cpuSeconds / own_;
+    state.counters["x_synth"] = cpuSeconds / synthetic_;
+  }
+
+ private:
+  std::vector<SineRun> runs_;
+  std::size_t calls_ = 0;
+  double own_ = 0;
+  double synthetic_ = 0;
+};
+
+// Each conversion is followed by the sin() calls it makes, timed alone:
+// x_sin is the conversions' CPU time over theirs.
 void BM_AllSpectralSong(benchmark::State& state) {
   TempDir dir;
   const std::string path = allSpectralSong().write(dir.path(), "spectral");
   const std::string image = dir.path() + "/spectral.trm";
   const ConversionOptions options = allSpectralOptions();
   const std::size_t helpers = static_cast<std::size_t>(state.range(0));
-  const std::size_t calls = allSpectralSineCalls();
+  SpectralFloor floor;
+  if (!floor.matches()) state.SkipWithError("the reference's sin() calls are not the resampler's");
   Usage spent;
-  double floor = 0;
   for (auto _ : state) {
     const Usage before = processUsage();
     auto workspace = std::make_unique<Workspace>(helpers);
@@ -75,13 +104,11 @@ void BM_AllSpectralSong(benchmark::State& state) {
     spent.cpuSeconds += after.cpuSeconds - before.cpuSeconds;
     spent.minorFaults += after.minorFaults - before.minorFaults;
     state.PauseTiming();
-    floor += sineSeconds(calls);
+    floor.measure();
     state.ResumeTiming();
   }
   reportUsage(state, Usage{}, spent);
-  state.counters["sin_calls"] = static_cast<double>(calls);
-  state.counters["floor_ms"] = floor * 1e3 / static_cast<double>(state.iterations());
-  state.counters["x_sin"] = spent.cpuSeconds / floor;
+  floor.report(state, spent.cpuSeconds);
 }
 
 // The command line as a process of its own, on: 0 nothing (a path that is
@@ -90,7 +117,7 @@ void BM_AllSpectralSong(benchmark::State& state) {
 void BM_Process(benchmark::State& state) {
   TempDir dir;
   std::vector<std::string> argv = {KVTRAM_CLI_PATH, "convert", "-q"};
-  std::size_t calls = 0;
+  std::unique_ptr<SpectralFloor> floor;
   int expectedStatus = 0;
   switch (state.range(0)) {
     case 0:
@@ -106,11 +133,11 @@ void BM_Process(benchmark::State& state) {
     default:
       argv.insert(argv.end(), {"--strict-high", "--high-quality"});
       argv.push_back(allSpectralSong().write(dir.path(), "spectral"));
-      calls = allSpectralSineCalls();
+      floor = std::make_unique<SpectralFloor>();
+      if (!floor->matches()) state.SkipWithError("the reference's sin() calls are not the resampler's");
       break;
   }
   Usage total;
-  double floor = 0;
   for (auto _ : state) {
     int status = -1;
     const Usage child = runProcess(argv, status);
@@ -119,11 +146,11 @@ void BM_Process(benchmark::State& state) {
     total.cpuSeconds += child.cpuSeconds;
     total.minorFaults += child.minorFaults;
     total.maxRssKiB = std::max(total.maxRssKiB, child.maxRssKiB);
-    if (calls != 0) floor += sineSeconds(calls);
+    if (floor) floor->measure();
   }
   reportUsage(state, Usage{}, total);
   state.counters["rss_mib"] = static_cast<double>(total.maxRssKiB) / 1024.0;
-  if (calls != 0) state.counters["x_sin"] = total.cpuSeconds / floor;
+  if (floor) floor->report(state, total.cpuSeconds);
 }
 
 void BM_LongSong(benchmark::State& state) {

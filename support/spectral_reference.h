@@ -13,8 +13,12 @@
 
 namespace kvtram::reference {
 
-inline std::vector<std::uint8_t> spectralResample(const std::uint8_t* src, std::size_t len,
-                                                  double rate, std::size_t loopStart) {
+// onSine(s, k, j, p, M, e) is told of every sine the synthesis takes, before
+// it is added: frame start s, bin k, accumulator entry j, phase p, magnitude
+// M, and e, the step by which p advances after it.
+template <typename OnSine>
+std::vector<std::uint8_t> spectralResample(const std::uint8_t* src, std::size_t len, double rate,
+                                           std::size_t loopStart, OnSine&& onSine) {
   std::vector<double> W(256);
   for (int i = 0; i <= 127; ++i) {
     W[i] = i / 127.0;
@@ -80,6 +84,7 @@ inline std::vector<std::uint8_t> spectralResample(const std::uint8_t* src, std::
       p = (u - j0) * e + p;
 
       for (int m = 0; m < cnt; ++m) {
+        onSine(s, k, static_cast<std::size_t>(j0 + m), p, M, e);
         Y[j0 + m] = Y[j0 + m] + std::sin(p) * M;
         p = p + e;
       }
@@ -97,6 +102,12 @@ inline std::vector<std::uint8_t> spectralResample(const std::uint8_t* src, std::
     out[i] = static_cast<std::uint8_t>(v + 128);
   }
   return out;
+}
+
+inline std::vector<std::uint8_t> spectralResample(const std::uint8_t* src, std::size_t len,
+                                                  double rate, std::size_t loopStart) {
+  return spectralResample(src, len, rate, loopStart,
+                          [](std::size_t, int, std::size_t, double, double, double) {});
 }
 
 }  // namespace kvtram::reference
