@@ -86,6 +86,7 @@ void sumBlocksSse2(std::size_t blocks, std::size_t frames, const double* const* 
 
 #if defined(__x86_64__) || defined(__i386__)
 #define KVTRAM_ANALYSIS_AVX 1
+#include <cpuid.h>
 // AVX: three frames at a time, four bins to a register. Chosen at run time
 // on processors that have it; it multiplies and adds exactly as SSE2 does
 // (no fused multiply-add), so the sums are the same bit for bit.
@@ -97,10 +98,25 @@ __attribute__((target("avx"))) void sumBlocksAvx(std::size_t blocks,
 }
 #endif
 
+// Asked when a resampler is made, not at start-up: a program that resamples
+// nothing spends nothing on it (the processor's answer can cost a trip to
+// the hypervisor).
 bool processorHasAvx() {
 #ifdef KVTRAM_ANALYSIS_AVX
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx");
+  unsigned eax = 0;
+  unsigned ebx = 0;
+  unsigned ecx = 0;
+  unsigned edx = 0;
+  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
+  constexpr unsigned kOsSavesRegisters = 1u << 27;  // OSXSAVE
+  constexpr unsigned kAvx = 1u << 28;
+  if ((ecx & (kOsSavesRegisters | kAvx)) != (kOsSavesRegisters | kAvx)) return false;
+  // The system must save the vector registers' upper halves on a switch.
+  unsigned low = 0;
+  unsigned high = 0;
+  __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+  constexpr unsigned kSseAndAvxState = 0x6;
+  return (low & kSseAndAvxState) == kSseAndAvxState;
 #else
   return false;
 #endif
