@@ -19,11 +19,12 @@ bool isWaveSetTag(const std::uint8_t tag[4]) {
   return false;
 }
 
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
 // 0x and four hexadecimal digits.
 std::string hex(int value) {
-  static const char* digits = "0123456789ABCDEF";
   std::string s = "0x";
-  for (int shift = 12; shift >= 0; shift -= 4) s += digits[(value >> shift) & 15];
+  for (int shift = 12; shift >= 0; shift -= 4) s += kHexDigits[(value >> shift) & 15];
   return s;
 }
 
@@ -33,8 +34,8 @@ std::string hexBytes(const std::string& bytes) {
   for (char c : bytes) {
     if (!s.empty()) s += ' ';
     const auto b = static_cast<std::uint8_t>(c);
-    s += "0123456789ABCDEF"[b >> 4];
-    s += "0123456789ABCDEF"[b & 15];
+    s += kHexDigits[b >> 4];
+    s += kHexDigits[b & 15];
   }
   return s;
 }
