@@ -5,6 +5,7 @@
 
 #include "app/song_folders.h"
 #include "app/workspace.h"
+#include "messages/dialog_texts.h"
 #include "messages/messages.h"
 
 namespace kvtram {
@@ -13,24 +14,24 @@ namespace {
 
 constexpr std::array<ControlTemplate, 15> kConverterControls{{
     {kIdFileList, ControlKind::ListBox, "", {20, 20, 260, 50}, true},
-    {kIdConvert, ControlKind::PushButton, "変換", {20, 145, 50, 40}, true},
-    {kIdExit, ControlKind::PushButton, "終了", {230, 135, 50, 50}, true},
+    {kIdConvert, ControlKind::PushButton, msg::kButtonConvert, {20, 145, 50, 40}, true},
+    {kIdExit, ControlKind::PushButton, msg::kButtonExit, {230, 135, 50, 50}, true},
     {kIdPsgVolume, ControlKind::Edit, "", {130, 125, 40, 20}, true},
     {kIdFmVolume, ControlKind::Edit, "", {130, 165, 40, 20}, true},
-    {kNoControlId, ControlKind::Label, "KV ファイル（複数可）", {20, 10, 128, 8}, false},
-    {kNoControlId, ControlKind::Label, "PSG 音量減", {130, 115, 45, 8}, false},
-    {kNoControlId, ControlKind::Label, "FM 音量減", {130, 155, 45, 8}, false},
-    {kIdUseSccI, ControlKind::CheckBox, "SCC-I 使用", {230, 90, 50, 10}, true},
-    {kIdStrictMid, ControlKind::CheckBox, "サンプリング計算厳密化(中音)", {20, 80, 99, 10}, true},
-    {kIdStrictHigh, ControlKind::CheckBox, "サンプリング計算厳密化(高音)", {20, 120, 99, 10}, true},
-    {kIdStrictMidHigh, ControlKind::CheckBox, "サンプリング計算厳密化(中高音)", {20, 100, 106, 10}, true},
-    {kIdHighQuality, ControlKind::CheckBox, "高音質化（中高音を有効）", {130, 90, 90, 10}, true},
+    {kNoControlId, ControlKind::Label, msg::kLabelFileList, {20, 10, 128, 8}, false},
+    {kNoControlId, ControlKind::Label, msg::kLabelPsgVolume, {130, 115, 45, 8}, false},
+    {kNoControlId, ControlKind::Label, msg::kLabelFmVolume, {130, 155, 45, 8}, false},
+    {kIdUseSccI, ControlKind::CheckBox, msg::kBoxUseSccI, {230, 90, 50, 10}, true},
+    {kIdStrictMid, ControlKind::CheckBox, msg::kBoxStrictMid, {20, 80, 99, 10}, true},
+    {kIdStrictHigh, ControlKind::CheckBox, msg::kBoxStrictHigh, {20, 120, 99, 10}, true},
+    {kIdStrictMidHigh, ControlKind::CheckBox, msg::kBoxStrictMidHigh, {20, 100, 106, 10}, true},
+    {kIdHighQuality, ControlKind::CheckBox, msg::kBoxHighQuality, {130, 90, 90, 10}, true},
     {kIdLoopCount, ControlKind::Edit, "", {230, 110, 30, 15}, true},
-    {kNoControlId, ControlKind::Label, "ループ", {265, 112, 20, 8}, false},
+    {kNoControlId, ControlKind::Label, msg::kLabelLoopCount, {265, 112, 20, 8}, false},
 }};
 
-constexpr DialogTemplate kConverterDialog{kAppCaption, 301, 200, "MS UI Gothic", 9,
-                                          kConverterControls};
+constexpr DialogTemplate kConverterDialog{
+    msg::kAppCaption, 301, 200, "MS UI Gothic", 9, kConverterControls, {20, 188, 260, 8}};
 
 // number * numerator / denominator rounded to the nearest integer, halves
 // away from zero, with a 64-bit intermediate (the rounding of MulDiv).
@@ -126,17 +127,76 @@ std::string progressText(std::size_t index, std::size_t count, const std::string
   return msg::converting(index, count, path);
 }
 
+std::string messageBoxText(const std::string& text) {
+  std::size_t lines = 1;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\n') continue;
+    if (lines == kMessageBoxLines) {
+      const auto rest = 1 + static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                                                 text.end(), '\n'));
+      return text.substr(0, i) + "\n… (+" + std::to_string(rest) + ")";
+    }
+    ++lines;
+  }
+  return text;
+}
+
 BatchOutcome runConvertJob(Workspace& workspace, const ConvertJob& job, BatchObserver* observer) {
   return runBatch(workspace, job.paths, job.options, observer);
 }
 
-DialogModel::DialogModel(MessageSink& sink) : sink_(sink) {}
+// Hands the batch's progress from its thread to the window's.
+class DialogModel::ProgressRelay : public BatchObserver {
+ public:
+  explicit ProgressRelay(DialogModel& model) : model_(model) {}
 
-DialogModel::~DialogModel() = default;
+  void fileStarting(std::size_t index, std::size_t count, const std::string& path) override {
+    DialogModel& model = model_;
+    model.view_->post([&model, line = progressText(index, count, path)] {
+      if (model.converting()) model.view_->showProgress(line);
+    });
+  }
+
+ private:
+  DialogModel& model_;
+};
+
+DialogModel::DialogModel(MessageSink& sink, DialogView* view)
+    : sink_(sink), view_(view), relay_(std::make_unique<ProgressRelay>(*this)) {}
+
+DialogModel::~DialogModel() { waitForBatch(); }
+
+void DialogModel::waitForBatch() {
+  if (worker_.joinable()) worker_.join();
+}
 
 void DialogModel::drop(const std::vector<std::string>& paths) {
+  if (converting()) return;
   std::string message = files_.replace(expandSongFolders(paths, false).paths);
+  if (view_ != nullptr) view_->showFiles(files_.displayOrder());
   if (!message.empty()) sink_.showMessage(message);
+}
+
+void DialogModel::pressConvert() {
+  if (view_ == nullptr || converting()) return;
+  ConvertJob job = startConvert(view_->readControls());
+  Workspace& work = workspace();
+  view_->saveFocus();
+  view_->setControlsEnabled(false);
+  view_->showBusy(true);
+  worker_ = std::thread([this, job = std::move(job), &work] {
+    BatchOutcome outcome = runConvertJob(work, job, relay_.get());
+    view_->post([this, outcome = std::move(outcome)] { endBatch(outcome); });
+  });
+}
+
+void DialogModel::endBatch(const BatchOutcome& outcome) {
+  waitForBatch();
+  view_->showBusy(false);
+  view_->setControlsEnabled(true);
+  view_->restoreFocus();
+  finishConvert(outcome);
+  view_->batchFinished();
 }
 
 ConvertJob DialogModel::startConvert(const OptionControls& controls) const {
@@ -148,13 +208,36 @@ Workspace& DialogModel::workspace() {
   return *workspace_;
 }
 
-void DialogModel::finishConvert(const BatchOutcome& outcome) { sink_.showMessage(outcome.message); }
+void DialogModel::finishConvert(const BatchOutcome& outcome) {
+  sink_.showMessage(messageBoxText(outcome.message));
+}
 
 BatchOutcome DialogModel::convert(const OptionControls& controls, BatchObserver* observer) {
   ConvertJob job = startConvert(controls);
   BatchOutcome outcome = runConvertJob(workspace(), job, observer);
   finishConvert(outcome);
   return outcome;
+}
+
+DialogArguments parseDialogArguments(const std::vector<std::string>& arguments) {
+  DialogArguments parsed;
+  bool options = true;
+  for (const std::string& argument : arguments) {
+    if (options && argument == "--") {
+      options = false;
+    } else if (options && argument == "--help") {
+      return {DialogArguments::Action::Help, {}, std::string(msg::kDialogUsage) + "\n" + msg::kDialogHelp};
+    } else if (options && argument == "--version") {
+      return {DialogArguments::Action::Version, {}, {}};
+    } else if (options && !argument.empty() && argument[0] == '-') {
+      return {DialogArguments::Action::Refuse, {},
+              msg::failureLine(argument, msg::kNoSuchOption) + "\n" + msg::kDialogUsage + "\n" +
+                  msg::kDialogMoreHelp};
+    } else {
+      parsed.paths.push_back(argument);
+    }
+  }
+  return parsed;
 }
 
 }  // namespace kvtram

@@ -1,15 +1,18 @@
 // What the converter dialog does that is not toolkit work: its window
 // template, the dropped file list, the start states of the option controls,
-// the Convert button's reading of them and the messages it shows. Every front
-// end (the Qt dialog, a native Windows one) draws its controls from here and
-// forwards drops and button presses to a DialogModel.
+// the Convert button's reading of them, the sequence of a batch run off the
+// window's thread and the messages it shows. Every front end (the Qt dialog,
+// the native Windows one) draws its controls from here, forwards drops and
+// button presses to a DialogModel and does what it asks of its DialogView.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "app/batch.h"
@@ -19,8 +22,6 @@ namespace kvtram {
 
 class Workspace;
 
-// The caption of the dialog and of every message box.
-inline constexpr const char* kAppCaption = "Kv_TRAM";
 // A drop of this many files or more is refused.
 inline constexpr std::size_t kDropFileLimit = 10000;
 
@@ -67,6 +68,9 @@ struct DialogTemplate {
   const char* fontFace;
   int fontPointSize;
   std::span<const ControlTemplate> controls;  // in tab order
+  // The line that tells the progress of a running batch, in the free strip
+  // under the buttons; shown only while a batch runs.
+  UnitRect progressLine;
 };
 
 // The converter's dialog: its size, font and controls in tab order.
@@ -97,13 +101,21 @@ UnitRect dluToPixels(const UnitRect& dlu, const DialogBaseUnits& units);
 // ---------------------------------------------------------------------------
 // Files and option controls
 
-// Where messages go: a message box with the caption kAppCaption and an OK
-// button in a front end, a recorder in tests.
+// Where messages go: a message box with the caption msg::kAppCaption and an
+// OK button in a front end, a recorder in tests.
 class MessageSink {
  public:
   virtual ~MessageSink() = default;
   virtual void showMessage(const std::string& text) = 0;
 };
+
+// A message box shows at most this many lines of a message.
+inline constexpr std::size_t kMessageBoxLines = 20;
+
+// `text` as a message box shows it, so that the box fits a screen: a text of
+// more than kMessageBoxLines lines shows its first kMessageBoxLines and then
+// a line that tells how many are left out ("… (+N)").
+std::string messageBoxText(const std::string& text);
 
 // The dropped paths. Conversion follows the order of the drop; the list box
 // shows the same paths sorted.
@@ -164,10 +176,36 @@ struct ConvertJob {
 BatchOutcome runConvertJob(Workspace& workspace, const ConvertJob& job,
                            BatchObserver* observer = nullptr);
 
+// What a front end does for the model with its toolkit. Every call comes on
+// the window's thread, except post(), which the batch's thread calls.
+class DialogView {
+ public:
+  virtual ~DialogView() = default;
+  // The texts of the edits and the states of the boxes as they are now.
+  virtual OptionControls readControls() const = 0;
+  // The list box now shows `paths`, top to bottom.
+  virtual void showFiles(const std::vector<std::string>& paths) = 0;
+  // The controls with ids, and drops onto the window, enabled or not.
+  virtual void setControlsEnabled(bool enabled) = 0;
+  // The progress line (empty at first) and the busy cursor shown, or hidden.
+  virtual void showBusy(bool busy) = 0;
+  virtual void showProgress(const std::string& line) = 0;
+  // Remembers the control that has the focus, or gives the focus back to it.
+  virtual void saveFocus() = 0;
+  virtual void restoreFocus() = 0;
+  // A batch has ended and its message has been shown.
+  virtual void batchFinished() {}
+  // Runs `task` on the window's thread once the thread is back in its event
+  // loop. Called from the batch's thread.
+  virtual void post(std::function<void()> task) = 0;
+};
+
 class DialogModel {
  public:
-  // `sink` must outlive the model.
-  explicit DialogModel(MessageSink& sink);
+  // `sink` (and `view`) must outlive the model. Without a view the model
+  // converts on the calling thread only (convert()).
+  explicit DialogModel(MessageSink& sink, DialogView* view = nullptr);
+  // Waits for a running batch.
   ~DialogModel();
   DialogModel(const DialogModel&) = delete;
   DialogModel& operator=(const DialogModel&) = delete;
@@ -175,9 +213,22 @@ class DialogModel {
   // A drop of files, in the order the desktop reports them (also the files
   // the program is started with). A folder among them stands for the KV
   // files directly in it, in name order. Replaces the list; a drop that is
-  // too large shows msg::kTooManyFiles and empties it.
+  // too large shows msg::kTooManyFiles and empties it. Ignored while a batch
+  // runs.
   void drop(const std::vector<std::string>& paths);
   const FileList& files() const { return files_; }
+
+  // Convert pressed in a front end: the job is taken from the view's
+  // controls, the focus remembered, the controls disabled and the progress
+  // shown, and the batch runs on a thread of its own. When it ends, on the
+  // window's thread: the progress hidden, the controls enabled, the focus
+  // given back, then the message. Ignored while a batch runs.
+  void pressConvert();
+  bool converting() const { return worker_.joinable(); }
+  // The window may close: not while a batch runs.
+  bool mayClose() const { return !converting(); }
+  // Blocks until a running batch has ended (for a front end that goes away).
+  void waitForBatch();
 
   // Convert, in three steps for front ends that run the batch on a thread of
   // their own: take the job on the GUI thread, run it anywhere with the
@@ -186,17 +237,44 @@ class DialogModel {
   // The conversion workspace, made on first use and kept for every later
   // Convert. Call it on the GUI thread before handing it to a batch.
   Workspace& workspace();
-  // Shows the outcome's message: the option error alone when an option was
-  // out of range, else the failure lines or "終了しました".
+  // Shows the outcome's message (through messageBoxText): the option error
+  // alone when an option was out of range, else the failure lines or
+  // "終了しました".
   void finishConvert(const BatchOutcome& outcome);
 
   // The three steps in one, on the calling thread.
   BatchOutcome convert(const OptionControls& controls, BatchObserver* observer = nullptr);
 
  private:
+  class ProgressRelay;
+
+  void endBatch(const BatchOutcome& outcome);
+
   MessageSink& sink_;
+  DialogView* view_;
   FileList files_;
   std::unique_ptr<Workspace> workspace_;
+  std::unique_ptr<ProgressRelay> relay_;
+  std::thread worker_;
 };
+
+// ---------------------------------------------------------------------------
+// The dialog program's command line
+
+struct DialogArguments {
+  enum class Action { Open, Help, Version, Refuse };
+  Action action = Action::Open;
+  std::vector<std::string> paths;  // Open: the files and folders to start with
+  std::string text;                // Help and Refuse: what to print
+};
+
+// The exit status of a refused command line.
+inline constexpr int kDialogArgumentsRefused = 2;
+
+// Reads the arguments after the program's name, in order: "--help" and
+// "--version" ask for the help or the version, "--" makes every later
+// argument a path, and any other argument beginning with '-' is refused
+// (the first of these decides); every other argument is a path.
+DialogArguments parseDialogArguments(const std::vector<std::string>& arguments);
 
 }  // namespace kvtram

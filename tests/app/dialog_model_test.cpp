@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "messages/messages.h"
 #include "support/temp_dir.h"
 
 namespace kvtram {
@@ -171,6 +176,117 @@ TEST_F(ConvertFixture, TheJobIsTakenWhenConvertIsPressed) {
   EXPECT_TRUE(job.options.highQuality);
   // The workspace is made once and kept.
   EXPECT_EQ(&model.workspace(), &model.workspace());
+}
+
+// --- Convert in a front end -----------------------------------------------------
+
+// A front end that logs what the model asks of it; posted tasks wait in a
+// queue until the test runs them, as a window's event loop would.
+class LoggingView : public DialogView, public MessageSink {
+ public:
+  OptionControls controls = startOptionControls();
+  std::vector<std::string> log;
+
+  OptionControls readControls() const override { return controls; }
+  void showFiles(const std::vector<std::string>& paths) override {
+    log.push_back("files " + std::to_string(paths.size()));
+  }
+  void setControlsEnabled(bool enabled) override { log.push_back(enabled ? "enable" : "disable"); }
+  void showBusy(bool busy) override { log.push_back(busy ? "busy" : "idle"); }
+  void showProgress(const std::string& line) override { log.push_back(line); }
+  void saveFocus() override { log.push_back("save focus"); }
+  void restoreFocus() override { log.push_back("restore focus"); }
+  void batchFinished() override { log.push_back("finished"); }
+  void showMessage(const std::string& text) override { log.push_back("message " + text); }
+  void post(std::function<void()> task) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    tasks_.push_back(std::move(task));
+  }
+
+  // Runs posted tasks on this thread until the batch has ended.
+  void runUntilFinished(DialogModel& model) {
+    while (model.converting()) {
+      std::function<void()> task;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (tasks_.empty()) {
+          std::this_thread::yield();
+          continue;
+        }
+        task = std::move(tasks_.front());
+        tasks_.pop_front();
+      }
+      task();
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  std::deque<std::function<void()>> tasks_;
+};
+
+TEST(DialogModelInAFrontEnd, ConvertDisablesShowsProgressAndGivesEverythingBackBeforeTheMessage) {
+  TempDir dir;
+  LoggingView view;
+  DialogModel model(view, &view);
+  model.drop({dir.path() + "/a.kv", dir.path() + "/b.txt"});
+  view.log.clear();
+
+  model.pressConvert();
+  EXPECT_TRUE(model.converting());
+  EXPECT_FALSE(model.mayClose());
+  // A second press and a drop while the batch runs are ignored.
+  model.pressConvert();
+  model.drop({dir.path() + "/c.kv"});
+  view.runUntilFinished(model);
+  EXPECT_TRUE(model.mayClose());
+  EXPECT_EQ(model.files().conversionOrder().size(), 2u);
+
+  const std::vector<std::string> expected{
+      "save focus", "disable", "busy",
+      msg::converting(0, 2, dir.path() + "/a.kv"),
+      "idle", "enable", "restore focus",
+      "message " + dir.path() + "/a.kv : ファイルが見つかりません",
+      "finished"};
+  EXPECT_EQ(view.log, expected);
+}
+
+TEST(DialogModel, MessageBoxesShowTwentyLinesAndCountTheRest) {
+  auto lines = [](int count) {
+    std::string text;
+    for (int i = 1; i <= count; ++i) text += (i > 1 ? "\n" : "") + std::to_string(i);
+    return text;
+  };
+  EXPECT_EQ(messageBoxText("終了しました"), "終了しました");
+  EXPECT_EQ(messageBoxText(lines(20)), lines(20));
+  EXPECT_EQ(messageBoxText(lines(21)), lines(20) + "\n… (+1)");
+  EXPECT_EQ(messageBoxText(lines(25)), lines(20) + "\n… (+5)");
+}
+
+TEST(DialogArguments, OptionsAreHelpVersionOrRefusedAndTheRestArePaths) {
+  using Action = DialogArguments::Action;
+  struct Case {
+    std::vector<std::string> args;
+    Action action;
+    std::vector<std::string> paths;
+  };
+  const Case cases[] = {
+      {{}, Action::Open, {}},
+      {{"a.kv", "songs"}, Action::Open, {"a.kv", "songs"}},
+      {{"--help"}, Action::Help, {}},
+      {{"a.kv", "--version", "--bogus"}, Action::Version, {}},
+      {{"--bogus", "--help"}, Action::Refuse, {}},
+      {{"-"}, Action::Refuse, {}},
+      {{"-h"}, Action::Refuse, {}},
+      {{"--", "-x.kv", "--help"}, Action::Open, {"-x.kv", "--help"}},
+  };
+  for (const Case& c : cases) {
+    const DialogArguments parsed = parseDialogArguments(c.args);
+    EXPECT_EQ(parsed.action, c.action) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(parsed.paths, c.paths) << ::testing::PrintToString(c.args);
+  }
+  const std::string refusal = parseDialogArguments({"--bogus"}).text;
+  EXPECT_EQ(refusal.substr(0, refusal.find('\n')), "--bogus : そのようなオプションはありません");
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 #include <QStyleOptionButton>
 #include <QTest>
 
-#include "gui/converter_dialog.h"
-#include "gui/dialog_font.h"
+#include "gui/qt/converter_dialog.h"
+#include "gui/qt/dialog_font.h"
 #include "gui_support.h"
 
 namespace kvtram::gui {
@@ -27,7 +27,7 @@ class LayoutTest : public QObject {
   };
   static const std::vector<Expected>& expected() {
     static const std::vector<Expected> controls{
-        {1000, "kvtram::gui::FileDropList", "", 20, 20, 260, 50},
+        {1000, "QListWidget", "", 20, 20, 260, 50},
         {1001, "QPushButton", "変換", 20, 145, 50, 40},
         {1002, "QPushButton", "終了", 230, 135, 50, 50},
         {1003, "QLineEdit", "1", 130, 125, 40, 20},

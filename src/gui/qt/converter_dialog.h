@@ -4,34 +4,33 @@
 #include <QDialog>
 #include <QIcon>
 #include <QMap>
-#include <QMimeData>
 #include <QPointer>
 
-#include <memory>
-#include <thread>
+#include <string>
+#include <vector>
 
 #include "app/dialog_model.h"
-#include "gui/message_box_sink.h"
+#include "gui/qt/message_box_sink.h"
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
+class QListWidget;
 
 namespace kvtram::gui {
 
 class CheckBoxStyle;
-class FileDropList;
+class FileDropTarget;
 
 // The application's icon in every size it is drawn in.
 QIcon applicationIcon();
 
 // The dialog of the window template: every control carries its id as its
 // object name ("1000" ...) and as the property "controlId" (-1 for labels).
-// Convert runs the batch on a thread of its own; meanwhile the controls are
-// disabled, a progress line shows which file is being converted and the
-// dialog cannot be closed.
-class ConverterDialog : public QDialog {
+// Convert runs the batch on a thread of its own (DialogModel::pressConvert);
+// meanwhile the controls are disabled, a progress line shows which file is
+// being converted and the dialog cannot be closed.
+class ConverterDialog : public QDialog, private kvtram::DialogView {
   Q_OBJECT
 
  public:
@@ -45,11 +44,11 @@ class ConverterDialog : public QDialog {
   QLabel* progressLine() const { return progress_; }
   const kvtram::DialogModel& model() const { return model_; }
   const kvtram::DialogBaseUnits& baseUnits() const { return baseUnits_; }
-  bool isConverting() const { return worker_.joinable(); }
+  bool isConverting() const { return model_.converting(); }
 
   // Fills the list as a drop of these paths would (the files the program is
   // started with).
-  void openFiles(const std::vector<std::string>& paths) { applyDrop(paths); }
+  void openFiles(const std::vector<std::string>& paths) { takeDrop(paths); }
 
   // Closing is refused while a batch runs.
   void done(int result) override;
@@ -64,29 +63,29 @@ class ConverterDialog : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dragMoveEvent(QDragMoveEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
 
  private:
-  class ProgressRelay;
-
   void buildControls();
   QWidget* makeControl(const kvtram::ControlTemplate& spec);
   void showStartValues();
-  void takeDrop(const QMimeData* data);
-  void applyDrop(const std::vector<std::string>& paths);
-  void startConvert();
-  void showProgress(std::size_t index, std::size_t count, const std::string& path);
-  void finishConvert(const kvtram::BatchOutcome& outcome);
-  void setControlsEnabled(bool enabled);
-  kvtram::OptionControls readControls() const;
+  void takeDrop(const std::vector<std::string>& paths);
+
+  // DialogView
+  kvtram::OptionControls readControls() const override;
+  void showFiles(const std::vector<std::string>& paths) override;
+  void setControlsEnabled(bool enabled) override;
+  void showBusy(bool busy) override;
+  void showProgress(const std::string& line) override;
+  void saveFocus() override { focusBefore_ = focusWidget(); }
+  void restoreFocus() override;
+  void batchFinished() override { emit conversionFinished(); }
+  void post(std::function<void()> task) override;
 
   MessageBoxSink boxes_;
   kvtram::DialogModel model_;
   kvtram::DialogBaseUnits baseUnits_;
   QMap<int, QWidget*> controls_;
-  FileDropList* list_ = nullptr;
+  QListWidget* list_ = nullptr;
   QLineEdit* psgEdit_ = nullptr;
   QLineEdit* fmEdit_ = nullptr;
   QLineEdit* loopEdit_ = nullptr;
@@ -97,9 +96,8 @@ class ConverterDialog : public QDialog {
   QCheckBox* highQuality_ = nullptr;
   QLabel* progress_ = nullptr;
   CheckBoxStyle* checkBoxStyle_ = nullptr;
+  FileDropTarget* drops_ = nullptr;
   QPointer<QWidget> focusBefore_;
-  std::unique_ptr<ProgressRelay> relay_;
-  std::thread worker_;
 };
 
 }  // namespace kvtram::gui

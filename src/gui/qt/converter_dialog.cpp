@@ -1,27 +1,21 @@
-#include "gui/converter_dialog.h"
+#include "gui/qt/converter_dialog.h"
 
 #include <QCheckBox>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFile>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
+#include <QListWidget>
 #include <QPushButton>
 
-#include "gui/check_box_style.h"
-#include "gui/dialog_font.h"
-#include "gui/file_drop_list.h"
+#include "gui/qt/check_box_style.h"
+#include "gui/qt/dialog_font.h"
+#include "gui/qt/file_drop_target.h"
 
 namespace kvtram::gui {
 
 namespace {
-
-// Where the progress line sits, in dialog units: in the free strip under the
-// buttons. It is shown only while a batch runs.
-constexpr kvtram::UnitRect kProgressRect{20, 188, 260, 8};
 
 QString fromBytes(const std::string& text) { return QString::fromUtf8(text); }
 
@@ -37,27 +31,10 @@ QIcon applicationIcon() {
   return icon;
 }
 
-// Hands the batch's progress from the worker thread to the dialog's thread.
-class ConverterDialog::ProgressRelay : public kvtram::BatchObserver {
- public:
-  explicit ProgressRelay(ConverterDialog* dialog) : dialog_(dialog) {}
-
-  void fileStarting(std::size_t index, std::size_t count, const std::string& path) override {
-    ConverterDialog* dialog = dialog_;
-    QMetaObject::invokeMethod(
-        dialog, [dialog, index, count, path] { dialog->showProgress(index, count, path); },
-        Qt::QueuedConnection);
-  }
-
- private:
-  ConverterDialog* dialog_;
-};
-
 ConverterDialog::ConverterDialog(kvtram::MessageSink* sink, QWidget* parent)
     : QDialog(parent),
       boxes_(this),
-      model_(sink != nullptr ? *sink : static_cast<kvtram::MessageSink&>(boxes_)),
-      relay_(std::make_unique<ProgressRelay>(this)) {
+      model_(sink != nullptr ? *sink : static_cast<kvtram::MessageSink&>(boxes_), this) {
   const kvtram::DialogTemplate& dialog = kvtram::converterDialogTemplate();
   installDialogFontSubstitutes();
   setFont(dialogFont(dialog));
@@ -72,14 +49,18 @@ ConverterDialog::ConverterDialog(kvtram::MessageSink* sink, QWidget* parent)
   setFixedSize(kvtram::horizontalDluToPixels(dialog.width, baseUnits_),
                kvtram::verticalDluToPixels(dialog.height, baseUnits_));
   setSizeGripEnabled(false);
-  setAcceptDrops(true);
 
+  drops_ = new FileDropTarget(this);
+  drops_->watch(this);
+  connect(drops_, &FileDropTarget::filesDropped, this, [this](const std::vector<std::string>& paths) {
+    // The drag ends first; the list and any message follow from the event loop.
+    QMetaObject::invokeMethod(this, [this, paths] { takeDrop(paths); }, Qt::QueuedConnection);
+  });
   buildControls();
 }
 
-ConverterDialog::~ConverterDialog() {
-  if (worker_.joinable()) worker_.join();
-}
+// The batch's thread posts to this dialog until it ends.
+ConverterDialog::~ConverterDialog() { model_.waitForBatch(); }
 
 // A widget for one control of the dialog template, with its behaviour.
 QWidget* ConverterDialog::makeControl(const kvtram::ControlTemplate& spec) {
@@ -87,11 +68,11 @@ QWidget* ConverterDialog::makeControl(const kvtram::ControlTemplate& spec) {
   QWidget* widget = nullptr;
   switch (spec.kind) {
     case kvtram::ControlKind::ListBox: {
-      auto* list = new FileDropList(this);
+      auto* list = new QListWidget(this);
       list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
       list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
       list->setSelectionMode(QAbstractItemView::SingleSelection);
-      connect(list, &FileDropList::filesDropped, this, &ConverterDialog::takeDrop);
+      drops_->watch(list->viewport());
       widget = list;
       break;
     }
@@ -153,7 +134,7 @@ void ConverterDialog::buildControls() {
     }
   }
 
-  list_ = qobject_cast<FileDropList*>(control(kvtram::kIdFileList));
+  list_ = qobject_cast<QListWidget*>(control(kvtram::kIdFileList));
   psgEdit_ = qobject_cast<QLineEdit*>(control(kvtram::kIdPsgVolume));
   fmEdit_ = qobject_cast<QLineEdit*>(control(kvtram::kIdFmVolume));
   loopEdit_ = qobject_cast<QLineEdit*>(control(kvtram::kIdLoopCount));
@@ -167,14 +148,14 @@ void ConverterDialog::buildControls() {
 
   auto* convert = qobject_cast<QPushButton*>(control(kvtram::kIdConvert));
   auto* exit = qobject_cast<QPushButton*>(control(kvtram::kIdExit));
-  connect(convert, &QPushButton::clicked, this, &ConverterDialog::startConvert);
+  connect(convert, &QPushButton::clicked, this, [this] { model_.pressConvert(); });
   connect(exit, &QPushButton::clicked, this, &QDialog::accept);
 
   progress_ = new QLabel(this);
   progress_->setObjectName(QStringLiteral("progress"));
   progress_->setTextFormat(Qt::PlainText);
   progress_->setFocusPolicy(Qt::NoFocus);
-  const kvtram::UnitRect r = kvtram::dluToPixels(kProgressRect, baseUnits_);
+  const kvtram::UnitRect r = kvtram::dluToPixels(dialog.progressLine, baseUnits_);
   progress_->setGeometry(r.x, r.y, r.width, r.height);
   progress_->hide();
 }
@@ -193,7 +174,7 @@ void ConverterDialog::showStartValues() {
 }
 
 void ConverterDialog::done(int result) {
-  if (isConverting()) return;
+  if (!model_.mayClose()) return;
   QDialog::done(result);
 }
 
@@ -214,48 +195,17 @@ void ConverterDialog::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-void ConverterDialog::dragEnterEvent(QDragEnterEvent* event) {
-  if (!isConverting() && carriesLocalFiles(event->mimeData())) {
-    event->acceptProposedAction();
-  } else {
-    event->ignore();
-  }
-}
-
-void ConverterDialog::dragMoveEvent(QDragMoveEvent* event) {
-  if (!isConverting() && carriesLocalFiles(event->mimeData())) {
-    event->acceptProposedAction();
-  } else {
-    event->ignore();
-  }
-}
-
-void ConverterDialog::dropEvent(QDropEvent* event) {
-  if (isConverting() || !carriesLocalFiles(event->mimeData())) {
-    event->ignore();
-    return;
-  }
-  event->acceptProposedAction();
-  takeDrop(event->mimeData());
-}
-
-void ConverterDialog::takeDrop(const QMimeData* data) {
-  // The drag ends first; the list and any message follow from the event loop.
-  std::vector<std::string> paths = localFilePaths(data);
-  QMetaObject::invokeMethod(
-      this, [this, paths = std::move(paths)] { applyDrop(paths); }, Qt::QueuedConnection);
-}
-
-void ConverterDialog::applyDrop(const std::vector<std::string>& paths) {
-  if (isConverting()) return;
-  list_->clear();
+void ConverterDialog::takeDrop(const std::vector<std::string>& paths) {
   model_.drop(paths);
-  const std::vector<std::string> shown = model_.files().displayOrder();
-  QStringList items;
-  items.reserve(static_cast<qsizetype>(shown.size()));
-  for (const std::string& path : shown) items.append(QFile::decodeName(path.c_str()));
-  list_->addItems(items);
   emit dropHandled();
+}
+
+void ConverterDialog::showFiles(const std::vector<std::string>& paths) {
+  QStringList items;
+  items.reserve(static_cast<qsizetype>(paths.size()));
+  for (const std::string& path : paths) items.append(QFile::decodeName(path.c_str()));
+  list_->clear();
+  list_->addItems(items);
 }
 
 kvtram::OptionControls ConverterDialog::readControls() const {
@@ -271,44 +221,33 @@ kvtram::OptionControls ConverterDialog::readControls() const {
   return controls;
 }
 
-void ConverterDialog::startConvert() {
-  if (isConverting()) return;
-  kvtram::ConvertJob job = model_.startConvert(readControls());
-  kvtram::Workspace& workspace = model_.workspace();
-  focusBefore_ = focusWidget();
-  setControlsEnabled(false);
-  setCursor(Qt::BusyCursor);
+void ConverterDialog::showBusy(bool busy) {
   progress_->clear();
-  progress_->show();
-
-  ProgressRelay* relay = relay_.get();
-  worker_ = std::thread([this, job = std::move(job), &workspace, relay] {
-    kvtram::BatchOutcome outcome = kvtram::runConvertJob(workspace, job, relay);
-    QMetaObject::invokeMethod(
-        this, [this, outcome = std::move(outcome)] { finishConvert(outcome); },
-        Qt::QueuedConnection);
-  });
+  progress_->setVisible(busy);
+  if (busy) {
+    setCursor(Qt::BusyCursor);
+  } else {
+    unsetCursor();
+  }
 }
 
-void ConverterDialog::showProgress(std::size_t index, std::size_t count, const std::string& path) {
-  const QString line = QString::fromUtf8(kvtram::progressText(index, count, path));
-  progress_->setText(progress_->fontMetrics().elidedText(line, Qt::ElideMiddle, progress_->width()));
-  emit progressChanged(line);
+void ConverterDialog::showProgress(const std::string& line) {
+  const QString text = QString::fromUtf8(line);
+  progress_->setText(progress_->fontMetrics().elidedText(text, Qt::ElideMiddle, progress_->width()));
+  emit progressChanged(text);
 }
 
-void ConverterDialog::finishConvert(const kvtram::BatchOutcome& outcome) {
-  if (worker_.joinable()) worker_.join();
-  progress_->hide();
-  unsetCursor();
-  setControlsEnabled(true);
+void ConverterDialog::restoreFocus() {
   if (focusBefore_ != nullptr) focusBefore_->setFocus();
-  model_.finishConvert(outcome);
-  emit conversionFinished();
 }
 
 void ConverterDialog::setControlsEnabled(bool enabled) {
   for (QWidget* widget : std::as_const(controls_)) widget->setEnabled(enabled);
-  list_->setDropsTaken(enabled);
+  drops_->setTaken(enabled);
+}
+
+void ConverterDialog::post(std::function<void()> task) {
+  QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
 }
 
 }  // namespace kvtram::gui

@@ -1,4 +1,4 @@
-#include "gui/dialog_font.h"
+#include "gui/qt/dialog_font.h"
 
 #include <QFontMetrics>
 

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "gui/converter_dialog.h"
+#include "gui/qt/converter_dialog.h"
 #include "gui_support.h"
 
 namespace kvtram::gui {

@@ -10,7 +10,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "gui/converter_dialog.h"
+#include "gui/qt/converter_dialog.h"
 #include "gui_support.h"
 
 namespace kvtram::gui {

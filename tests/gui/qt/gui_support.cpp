@@ -10,7 +10,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "gui/converter_dialog.h"
+#include "gui/qt/converter_dialog.h"
 
 namespace kvtram::gui {
 

@@ -1,4 +1,4 @@
-#include "gui/check_box_style.h"
+#include "gui/qt/check_box_style.h"
 
 #include <QApplication>
 

@@ -5,7 +5,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "gui/converter_dialog.h"
+#include "gui/qt/converter_dialog.h"
 #include "gui_support.h"
 
 namespace kvtram::gui {

@@ -9,15 +9,12 @@
 namespace kvtram::gui {
 
 // Each message in a box with the caption "Kv_TRAM" and an OK button, over
-// `parent`. A message of more lines than fit a screen shows its first lines
-// and keeps the whole text behind the box's details button.
+// `parent`.
 class MessageBoxSink : public kvtram::MessageSink {
  public:
   explicit MessageBoxSink(QWidget* parent = nullptr) : parent_(parent) {}
   void setParent(QWidget* parent) { parent_ = parent; }
   void showMessage(const std::string& text) override;
-
-  static constexpr int kMaxShownLines = 20;
 
  private:
   QPointer<QWidget> parent_;
