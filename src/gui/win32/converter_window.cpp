@@ -48,6 +48,8 @@ class ConverterWindow : private DialogView {
   void destroy();
 
  private:
+  void fitTexts();
+
   // DialogView
   OptionControls readControls() const override;
   void showFiles(const std::vector<std::string>& paths) override;
@@ -72,6 +74,7 @@ class ConverterWindow : private DialogView {
   HICON smallIcon_ = nullptr;
   HWND progress_ = nullptr;
   HWND focusBefore_ = nullptr;
+  HFONT smallerFont_ = nullptr;
 };
 
 void ConverterWindow::initialise(const std::vector<std::string>& paths) {
@@ -103,8 +106,44 @@ void ConverterWindow::initialise(const std::vector<std::string>& paths) {
                                 r.left, r.top, r.right - r.left, r.bottom - r.top, dialog_,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdProgress)), instance, nullptr);
   ::SendMessageW(progress_, WM_SETFONT, ::SendMessageW(dialog_, WM_GETFONT, 0, 0), FALSE);
+  fitTexts();
 
   if (!paths.empty()) model_.drop(paths);
+}
+
+BOOL CALLBACK setFont(HWND child, LPARAM font) {
+  ::SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
+  return TRUE;
+}
+
+// The layout stays in dialog units whatever the face, but where the face in
+// use is not the template's, a text may be wider beside its letters than the
+// template's face made it (Japanese in a face with narrow Latin letters):
+// then every control gets the largest smaller size of the face with which
+// every text fits, down to two thirds of it.
+void ConverterWindow::fitTexts() {
+  const auto font = reinterpret_cast<HFONT>(::SendMessageW(dialog_, WM_GETFONT, 0, 0));
+  auto allFit = [this](HFONT candidate) {
+    for (const ControlTemplate& control : converterDialogTemplate().controls) {
+      if (*control.text != '\0' && !textFits(dialog_, control, candidate)) return false;
+    }
+    return true;
+  };
+  if (font == nullptr || allFit(font)) return;
+  LOGFONTW face{};
+  ::GetObjectW(font, sizeof face, &face);
+  const LONG full = face.lfHeight < 0 ? -face.lfHeight : face.lfHeight;
+  const LONG sign = face.lfHeight < 0 ? -1 : 1;
+  for (LONG height = full - 1; height >= full * 2 / 3; --height) {
+    face.lfHeight = sign * height;
+    const HFONT smaller = ::CreateFontIndirectW(&face);
+    if (allFit(smaller) || height == full * 2 / 3) {
+      smallerFont_ = smaller;
+      ::EnumChildWindows(dialog_, setFont, reinterpret_cast<LPARAM>(smaller));
+      return;
+    }
+    ::DeleteObject(smaller);
+  }
 }
 
 void ConverterWindow::takeDrop(HDROP drop) {
@@ -169,6 +208,7 @@ void ConverterWindow::destroy() {
   ::DragAcceptFiles(dialog_, FALSE);
   if (icon_ != nullptr) ::DestroyIcon(icon_);
   if (smallIcon_ != nullptr) ::DestroyIcon(smallIcon_);
+  if (smallerFont_ != nullptr) ::DeleteObject(smallerFont_);
 }
 
 ConverterWindow* windowOf(HWND dialog) {
@@ -247,7 +287,7 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 void runConverterDialog(HINSTANCE instance, const std::vector<std::string>& paths) {
   const DialogTemplate& dialog = converterDialogTemplate();
-  const std::vector<WORD> words = buildDialogTemplate(dialog, toWide(dialog.fontFace));
+  const std::vector<WORD> words = buildDialogTemplate(dialog, dialogFace(dialog));
   ::DialogBoxIndirectParamW(instance, reinterpret_cast<LPCDLGTEMPLATEW>(words.data()), nullptr, dialogProc,
                             reinterpret_cast<LPARAM>(&paths));
 }

@@ -62,15 +62,63 @@ class TemplateWriter {
   std::vector<WORD> words_;
 };
 
+// Windows draws a face that is neither installed nor substituted with
+// another one, whose name it then gives.
+bool faceInstalled(const std::wstring& face) {
+  LOGFONTW wanted{};
+  wanted.lfHeight = -12;
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  face.copy(wanted.lfFaceName, LF_FACESIZE - 1);
+  const HFONT font = ::CreateFontIndirectW(&wanted);
+  const HDC screen = ::GetDC(nullptr);
+  const HGDIOBJ before = ::SelectObject(screen, font);
+  wchar_t used[LF_FACESIZE] = {};
+  ::GetTextFaceW(screen, LF_FACESIZE, used);
+  ::SelectObject(screen, before);
+  ::ReleaseDC(nullptr, screen);
+  ::DeleteObject(font);
+  return ::CompareStringOrdinal(face.c_str(), -1, used, -1, TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
 
-std::vector<WORD> buildDialogTemplate(const DialogTemplate& dialog, const std::wstring& fontFace) {
+DialogFace dialogFace(const DialogTemplate& dialog) {
+  std::wstring face = toWide(dialog.fontFace);
+  if (faceInstalled(face)) return {face, false};
+  return {L"MS Shell Dlg", true};
+}
+
+int textRoom(HWND window, const ControlTemplate& control) {
+  RECT r{0, 0, control.rect.width, control.rect.height};
+  ::MapDialogRect(window, &r);
+  switch (control.kind) {
+    case ControlKind::CheckBox:
+      return r.right - ::GetSystemMetrics(SM_CXMENUCHECK) - 4;
+    case ControlKind::PushButton:
+      return r.right - 4 * ::GetSystemMetrics(SM_CXEDGE);
+    default:
+      return r.right;
+  }
+}
+
+bool textFits(HWND window, const ControlTemplate& control, HFONT font) {
+  const std::wstring text = toWide(control.text);
+  const HDC dc = ::GetDC(window);
+  const HGDIOBJ before = ::SelectObject(dc, font);
+  SIZE size{};
+  const bool measured = ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size) != 0;
+  ::SelectObject(dc, before);
+  ::ReleaseDC(window, dc);
+  return measured && size.cx <= textRoom(window, control);
+}
+
+std::vector<WORD> buildDialogTemplate(const DialogTemplate& dialog, const DialogFace& face) {
   TemplateWriter out;
   out.word(1);       // dlgVer
   out.word(0xFFFF);  // signature of the extended template
   out.dword(0);      // help id
   out.dword(WS_EX_APPWINDOW);
-  out.dword(kDialogStyle);
+  out.dword(kDialogStyle | (face.systemFace ? DS_SHELLFONT : 0));
   out.word(static_cast<WORD>(dialog.controls.size()));
   out.coordinate(0);
   out.coordinate(0);
@@ -82,7 +130,7 @@ std::vector<WORD> buildDialogTemplate(const DialogTemplate& dialog, const std::w
   out.word(static_cast<WORD>(dialog.fontPointSize));
   out.word(0);  // weight: as the face has it
   out.word(MAKEWORD(FALSE, DEFAULT_CHARSET));  // not italic; the charset byte follows
-  out.wideText(fontFace);
+  out.wideText(face.name);
 
   for (const ControlTemplate& control : dialog.controls) {
     const ControlClass kind = classOf(control.kind);

@@ -12,11 +12,30 @@
 
 namespace kvtram::win32 {
 
-// The template of `dialog` with its font face replaced by `fontFace`, in
-// WORDs (whose storage is aligned for DialogBoxIndirectParamW). The styles
-// are those of a resource script: a modal frame, a caption and a system menu
-// with a task-bar button; a sorted list box, push buttons, edits, labels and
-// auto check boxes as ControlKind says.
-std::vector<WORD> buildDialogTemplate(const DialogTemplate& dialog, const std::wstring& fontFace);
+// The face a dialog is drawn with.
+struct DialogFace {
+  std::wstring name;
+  bool systemFace = false;  // the system's dialog face (DS_SHELLFONT)
+};
+
+// The template's face where it is installed; else the system's dialog face
+// ("MS Shell Dlg", which Windows maps to the face of its own dialogs), so that
+// the dialog units follow a font that is there and no label is cut.
+DialogFace dialogFace(const DialogTemplate& dialog);
+
+// The width in pixels that a control of the open dialog `window`, made from
+// `control`, leaves its text: a label its width, a check box its width less
+// the box and the gap beside it, a push button its width less its frame.
+int textRoom(HWND window, const ControlTemplate& control);
+
+// Whether the text of `control` drawn with `font` fits its room.
+bool textFits(HWND window, const ControlTemplate& control, HFONT font);
+
+// The template of `dialog` drawn with `face`, in WORDs (whose storage is
+// aligned for DialogBoxIndirectParamW). The styles are those of a resource
+// script: a modal frame, a caption and a system menu with a task-bar button;
+// a sorted list box, push buttons, edits, labels and auto check boxes as
+// ControlKind says.
+std::vector<WORD> buildDialogTemplate(const DialogTemplate& dialog, const DialogFace& face);
 
 }  // namespace kvtram::win32

@@ -2,6 +2,7 @@
 // a thread of its own, checked against the window template, given a
 // WM_DROPFILES with a drop handle built here, and its Convert button clicked.
 #include "gui/win32/converter_window.h"
+#include "gui/win32/dialog_template.h"
 
 #include <gtest/gtest.h>
 
@@ -79,7 +80,13 @@ class ConverterWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     worker_ = std::thread([] { win32::runConverterDialog(::GetModuleHandleW(nullptr)); });
-    dialog_ = waitFor([] { return ::FindWindowW(L"#32770", L"Kv_TRAM"); }, 60);
+    // Visible once its controls are made and initialised.
+    dialog_ = waitFor(
+        [] {
+          HWND window = ::FindWindowW(L"#32770", L"Kv_TRAM");
+          return window != nullptr && ::IsWindowVisible(window) ? window : nullptr;
+        },
+        60);
     ASSERT_NE(dialog_, nullptr) << "the dialog did not open";
   }
   void TearDown() override {
@@ -101,10 +108,10 @@ TEST_F(ConverterWindowTest, OpensAsTheTemplateSays) {
   ::GetClientRect(dialog_, &actual);
   EXPECT_EQ(actual.right, client.right);
   EXPECT_EQ(actual.bottom, client.bottom);
+  // The template's face, or the system's dialog face where that is missing.
   LOGFONTW font{};
   ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(dialog_, WM_GETFONT, 0, 0)), sizeof font, &font);
-  EXPECT_EQ(fromWide(font.lfFaceName),
-            spec.fontFace);
+  EXPECT_EQ(font.lfFaceName, win32::dialogFace(spec).name);
   EXPECT_NE(::GetWindowLongPtrW(dialog_, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
   EXPECT_NE(::SendMessageW(dialog_, WM_GETICON, ICON_BIG, 0), 0);
 
@@ -148,6 +155,21 @@ TEST_F(ConverterWindowTest, OpensAsTheTemplateSays) {
   EXPECT_EQ(::IsDlgButtonChecked(dialog_, kIdStrictHigh), BST_UNCHECKED);
   EXPECT_EQ(::IsDlgButtonChecked(dialog_, kIdUseSccI), BST_UNCHECKED);
   EXPECT_EQ(::IsDlgButtonChecked(dialog_, kIdHighQuality), BST_UNCHECKED);
+}
+
+// Each text, in the font its control draws it with, is no wider than the
+// room the control gives it. The children come in template order.
+TEST_F(ConverterWindowTest, EveryTextFitsItsControl) {
+  HWND child = ::GetWindow(dialog_, GW_CHILD);
+  for (const ControlTemplate& control : converterDialogTemplate().controls) {
+    ASSERT_NE(child, nullptr);
+    if (control.kind != ControlKind::Edit) {
+      EXPECT_EQ(windowText(child), control.text);
+      const auto font = reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0));
+      EXPECT_TRUE(win32::textFits(dialog_, control, font)) << control.text;
+    }
+    child = ::GetWindow(child, GW_HWNDNEXT);
+  }
 }
 
 TEST_F(ConverterWindowTest, DroppedSongsAreConvertedAndTheOutcomeShown) {
