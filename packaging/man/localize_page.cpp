@@ -196,9 +196,10 @@ bool readLines(const std::string& path, std::vector<std::string>& lines) {
   return static_cast<bool>(in.eof());
 }
 
-// One .po string, a line of the file per line of the text.
+// One .po string, as gettext's tools write it: a line of the file per line
+// of the text.
 std::string quote(const std::string& text) {
-  std::string out = "\"\"\n\"";
+  std::string out = text.find('\n') == std::string::npos ? "\"" : "\"\"\n\"";
   for (char c : text) {
     if (c == '\\' || c == '"') out += '\\';
     out += c == '\n' ? std::string("\\n\"\n\"") : std::string(1, c);
