@@ -55,22 +55,23 @@ void writeFile(const std::string& path, const std::uint8_t* data, std::size_t si
 }  // namespace
 
 std::unique_ptr<Workspace> makeWorkspace() {
-  auto workspace = std::make_unique<Workspace>();
+  auto workspace = std::make_unique<Workspace>(0);
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
-  workspace->interpreter.work.setLimit(WorkBudget::kConversionBytes / 32);
+  workspace->interpreter.work.setLimit(kFuzzWorkBytes);
+  workspace->spectral.setWorkLimit(kFuzzSpectralSamples);
 #endif
   return workspace;
 }
 
-StagedSong stageSong(const std::uint8_t* data, std::size_t size) {
+SongInput splitInput(const std::uint8_t* data, std::size_t size) {
   std::uint8_t head[5] = {0, 0x11, 1, 0, 0};
   for (std::size_t i = 0; i < 5 && i < size; ++i) head[i] = data[i];
   const std::size_t rest = size > 5 ? size - 5 : 0;
   const std::uint8_t* body = data + (size > 5 ? 5 : size);
-  std::size_t songBytes = std::min<std::size_t>(head[3] | (head[4] << 8), rest);
+  const std::size_t songBytes = std::min<std::size_t>(head[3] | (head[4] << 8), rest);
 
-  StagedSong staged;
-  ConversionOptions& o = staged.options;
+  SongInput in;
+  ConversionOptions& o = in.options;
   o.useSccI = head[0] & 1;
   o.strictMid = head[0] & 2;
   o.strictMidHigh = head[0] & 4;
@@ -79,12 +80,22 @@ StagedSong stageSong(const std::uint8_t* data, std::size_t size) {
   o.psgVolumeReduction = head[1] & 15;
   o.fmVolumeReduction = head[1] >> 4;
   o.loopCount = 1 + head[2] % 15;
+  in.music = {body, songBytes};
+  in.samples = {body + songBytes, rest - songBytes};
+  in.samplesAreFifo = head[0] & 32;
+  in.musicIsFifo = head[0] & 64;
+  return in;
+}
 
+StagedSong stageSong(const std::uint8_t* data, std::size_t size) {
+  const SongInput in = splitInput(data, size);
+  StagedSong staged;
+  staged.options = in.options;
   const std::string folder = workFolder();
   staged.songPath = folder + "/song.kv";
   staged.imagePath = folder + "/song.trm";
-  writeFile(staged.songPath, body, songBytes, head[0] & 64);
-  writeFile(folder + "/S.kvp", body + songBytes, rest - songBytes, head[0] & 32);
+  writeFile(staged.songPath, in.music.data(), in.music.size(), in.musicIsFifo);
+  writeFile(folder + "/S.kvp", in.samples.data(), in.samples.size(), in.samplesAreFifo);
   std::error_code ignored;
   fs::remove(staged.imagePath, ignored);
   return staged;

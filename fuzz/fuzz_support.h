@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "app/options.h"
@@ -27,11 +28,27 @@ class Workspace;
 
 namespace kvtram::fuzz {
 
-// One workspace for all inputs of a run, as a batch keeps one. In the
-// instrumented build (some 25 times slower at interpreting) its work budget
-// is a 32nd of the real one, which keeps every input well under a campaign's
-// time limit; the replay in an ordinary build keeps the real budget.
+// One workspace for all inputs of a run, as a batch keeps one, without
+// spectral helper threads. In the instrumented build (where a command byte
+// costs some microseconds) the work budget is kFuzzWorkBytes, some 20,000
+// frames or a few dozen banks of stream in all, and the spectral resampler
+// takes at most kFuzzSpectralSamples source samples per song (the variants
+// beyond them are resampled linearly): no input then costs more than some
+// tens of milliseconds. The replay in an ordinary build keeps the real
+// budgets.
+inline constexpr std::int64_t kFuzzWorkBytes = 16384;
+inline constexpr std::size_t kFuzzSpectralSamples = 1024;
 std::unique_ptr<Workspace> makeWorkspace();
+
+// A fuzz input cut into its parts (layout above).
+struct SongInput {
+  ConversionOptions options;
+  std::span<const std::uint8_t> music;
+  std::span<const std::uint8_t> samples;
+  bool musicIsFifo = false;
+  bool samplesAreFifo = false;
+};
+SongInput splitInput(const std::uint8_t* data, std::size_t size);
 
 struct StagedSong {
   ConversionOptions options;

@@ -1,7 +1,8 @@
 // Writes the reproducers of faults that fuzzing found, and seed inputs for a
 // campaign, in the fuzz targets' input layout (fuzz_support.h):
-//   <folder>/convert, <folder>/info   songs
+//   <folder>/convert, <folder>/info   songs (and the floods for song, play)
 //   <folder>/image                    images
+//   <folder>/resample                 samples
 //   <folder>/seeds/convert            the example songs, for a campaign's start
 // The small minimized inputs are checked in under fuzz/corpus instead.
 #include <cstdio>
@@ -79,7 +80,15 @@ int main(int argc, char** argv) {
     save(out / target, "sample-name-backslash", namedInput("..\\S"));
     save(out / target, "sample-name-drive-letter", namedInput("C:S"));
   }
+  for (const char* target : {"song", "play"}) {
+    save(out / target, "queue-flood-ignored-bytes", input(defaults, ignored, {}));
+    save(out / target, "queue-flood-wavetable-notes", input(defaults, notes, {}));
+  }
   save(out / "image", "nine-slots-share-one-stream", sharedStreamImage(466100, 9));
+  // A loop from the last byte of a sample at a rate just above the target's.
+  Bytes sample = {0x09, 1, 0, 0, 0, 0, 0, 0, 0, 43, 1, 0, 0, 0};
+  for (int i = 0; i < 300; ++i) sample.push_back(static_cast<std::uint8_t>(128 + (i * 37) % 100 - 50));
+  save(out / "resample", "loop-from-the-last-byte", sample);
 
   for (const ExampleSong& example : exampleSongs()) {
     save(out / "seeds" / "convert", example.name, input(defaults, example.song.musicBytes(), example.song.sampleBytes()));

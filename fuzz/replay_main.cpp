@@ -1,7 +1,9 @@
 // Runs a fuzz target's entry point over corpus files without libFuzzer, so
 // that an ordinary build (and CTest) replays the regression corpus. Arguments
 // are files or folders (every file in a folder, in name order). Prints the
-// number of inputs and the slowest one with its processor time.
+// number of inputs and the slowest one with its processor time; with
+// --times first, each input's processor time and path instead (what the
+// corpus renewal weighs inputs by).
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -27,7 +29,8 @@ double processorSeconds() {
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;
   std::vector<fs::path> inputs;
-  for (int i = 1; i < argc; ++i) {
+  const bool times = argc > 1 && std::string(argv[1]) == "--times";
+  for (int i = times ? 2 : 1; i < argc; ++i) {
     fs::path arg = argv[i];
     if (fs::is_directory(arg)) {
       for (const auto& entry : fs::directory_iterator(arg)) {
@@ -49,11 +52,12 @@ int main(int argc, char** argv) {
     const double start = processorSeconds();
     LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     const double spent = processorSeconds() - start;
+    if (times) std::printf("%.4f %s\n", spent, path.string().c_str());
     if (spent > slowest) {
       slowest = spent;
       slowestName = path.string();
     }
   }
-  std::printf("%zu inputs; slowest %.3f s of processor time: %s\n", inputs.size(), slowest, slowestName.c_str());
+  if (!times) std::printf("%zu inputs; slowest %.3f s of processor time: %s\n", inputs.size(), slowest, slowestName.c_str());
   return inputs.empty() ? 1 : 0;
 }

@@ -78,6 +78,7 @@ std::string placeSamples(KvSong& song, const SpectralVariants& spectralFor, Samp
   // is the same for every run of the same file: zeros, or what the file's
   // earlier variants wrote.
   state.resampleBuffer.clearWritten();
+  spectral.refillWork();
   std::uint8_t* buffer = state.resampleBuffer.data();
 
   int table = kHeaderBytes + tableStart;  // file offset of the next pointer
@@ -100,7 +101,8 @@ std::string placeSamples(KvSong& song, const SpectralVariants& spectralFor, Samp
         loopStart = srcLength - static_cast<std::size_t>(loopBlocks) * kBlockBytes;
       }
       const double ratio = kVariantRatio[v - 1];
-      const bool spectralVariant = spectralFor[static_cast<std::size_t>(v - 1)];
+      const bool spectralVariant =
+          spectralFor[static_cast<std::size_t>(v - 1)] && spectral.takeWork(srcLength);
       const std::size_t length = static_cast<std::size_t>(static_cast<double>(srcLength) / ratio);
       const std::size_t loopOffset = static_cast<std::size_t>(static_cast<double>(loopStart) / ratio);
 
@@ -145,7 +147,7 @@ std::string placeSamples(KvSong& song, const SpectralVariants& spectralFor, Samp
         }
       }
       if (placed != nullptr && length != 0) {
-        placed->push_back({s, v, length, spectralFor[static_cast<std::size_t>(v - 1)], start, image.address()});
+        placed->push_back({s, v, length, spectralVariant, start, image.address()});
       }
       image.putPointer(table, end);
       table += kPointerBytes;

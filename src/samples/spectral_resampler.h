@@ -126,6 +126,20 @@ class SpectralResampler {
   bool resample(const std::uint8_t* src, std::size_t len, double rate, std::size_t loopStart,
                 std::span<std::uint8_t> out);
 
+  // A budget of source samples for the callers that want to bound the work
+  // (placeSamples refills it once per song and leaves the variants beyond it
+  // to the linear resampler). Unbounded unless a limit is set: only builds
+  // that run many times slower (the fuzz targets' instrumented build) set one.
+  void setWorkLimit(std::size_t samples) { workLimit_ = workLeft_ = samples; }
+  void refillWork() { workLeft_ = workLimit_; }
+  // Takes len samples of the budget; false (taking nothing) when they are
+  // not left.
+  bool takeWork(std::size_t len) {
+    if (len > workLeft_) return false;
+    workLeft_ -= len;
+    return true;
+  }
+
  private:
   // Bins are analysed in blocks of kBinBlock; the tables have a column per
   // bin 0 .. kMaxBin, padded to whole blocks.
@@ -234,6 +248,8 @@ class SpectralResampler {
   std::size_t tableColumns_ = 0;
   std::array<double, kFrameLength> window_{};
   bool avx_;  // the processor has AVX: the analysis uses it
+  std::size_t workLimit_ = SIZE_MAX;
+  std::size_t workLeft_ = SIZE_MAX;
 
   // The current call, set before the runs are handed out.
   double rate_ = 0.0;
