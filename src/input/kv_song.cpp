@@ -40,6 +40,17 @@ std::string hexBytes(const std::string& bytes) {
   return s;
 }
 
+// The block index table bounds everything the samples take: it holds 2 bytes
+// per block and 4 per sample, so a song that passes its check has at most
+// (4096 - 4) / 2 blocks of sample data, which lie within the sample file's
+// zero tail however short the file is; and each sample's copy with its
+// reserve (its blocks twice over and 8 more) takes at most the table's
+// bytes plus 4 per sample in store blocks, well inside the store.
+static_assert((kBlockIndexBytes - 4) / 2 * kBlockBytes <= kZeroTailBytes,
+              "sample data the block index table admits may lie past the zero tail");
+static_assert(kBlockIndexBytes + 4 * kMaxSamples <= static_cast<std::size_t>(kStoreBlocks),
+              "samples the block index table admits may not fit the sample store");
+
 }  // namespace
 
 KvSong::KvSong() : store(static_cast<std::size_t>(kStoreBlocks) * kBlockBytes) {}
@@ -207,11 +218,6 @@ std::string KvSong::validate() const {
   if (indexBytes > kBlockIndexBytes) {
     return msg::blockTableTooLarge(kBlockIndexBytes, indexBytes);
   }
-  // Each sample owns its copy and as many blocks again plus 8 behind it.
-  std::size_t storeBlocks = 8 * static_cast<std::size_t>(sampleCount) + 2 * totalBlocks_;
-  if (storeBlocks > static_cast<std::size_t>(kStoreBlocks)) {
-    return msg::samplesBeyondStore(storeBlocks, static_cast<std::size_t>(kStoreBlocks));
-  }
   for (int i = 0; i < patchCount_; ++i) {
     int address = patches_[static_cast<std::size_t>(i)].address;
     if (address < 0x3000 || address > 0x3FFD) {
@@ -237,10 +243,6 @@ std::string KvSong::parseMusic(const LoadedBytes& musicBytes) {
 }
 
 std::string KvSong::parseSamples(const LoadedBytes& sampleFile) {
-  if (sampleCount > 0 && totalBlocks_ * kBlockBytes > sampleFile.readable) {
-    return msg::kSampleDataPastEnd;
-  }
-
   // Copies, block index table and wave set. Stale bytes of an earlier song
   // never reach this one: the tables are cleared first.
   store.clearWritten();

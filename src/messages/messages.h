@@ -96,10 +96,6 @@ inline std::string tooManyWaves(int count) { return "波形の数が多すぎま
 inline std::string blockTableTooLarge(std::size_t capacity, std::size_t bytes) {
   return "ブロック表が " + std::to_string(capacity) + " バイトを超えます (" + std::to_string(bytes) + " バイト)";
 }
-inline std::string samplesBeyondStore(std::size_t blocks, std::size_t capacity) {
-  return "サンプルがサンプル領域に収まりません (" + std::to_string(blocks) + " / " + std::to_string(capacity) +
-         " ブロック)";
-}
 // `address` as 0x and four hexadecimal digits.
 inline std::string patchOutOfRange(const std::string& address) {
   return "パッチのアドレスが範囲外です (" + address + ")";
@@ -114,7 +110,6 @@ inline std::string sampleNameWithFolder(const std::string& name) {
 inline std::string sampleNameNotShiftJis(const std::string& bytes) {
   return "サンプルファイル名が Shift-JIS の文字列ではありません (" + bytes + ")";
 }
-inline constexpr const char* kSampleDataPastEnd = "サンプルデータがサンプルファイルの終わりを 1 MiB 以上越えています";
 
 // ---- Playing the song ------------------------------------------------------------------------
 inline constexpr const char* kStreamPastEnd = "演奏データがファイルの終わりを越えました";
