@@ -122,7 +122,7 @@ bool isWide(char32_t c) { return (c >= 0x3000 && c <= 0x9FFF) || (c >= 0xFF00 &&
 // brackets; and a text line that ends in a wide character runs on into the
 // next one (\c) instead of gaining a space there.
 std::string addBreakPoints(const std::string& text) {
-  static const std::u32string noLineStart = U"、。，．）」』】〕・ーァィゥェォッャュョヮ々";
+  static const std::u32string noLineStart = U"、。，．）」』】〕・ーぁぃぅぇぉっゃゅょゎァィゥェォッャュョヮ々";
   static const std::u32string noLineEnd = U"（「『【〔";
   std::string out;
   char32_t previous = 0;
