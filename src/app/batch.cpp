@@ -21,19 +21,31 @@ namespace {
 // One path of the batch, as the batch decided before converting anything.
 struct FileTask {
   std::string path;
-  bool kv = false;
+  bool kv = false;  // converted, or refused with a failure line; else skipped
   std::string image;
   std::string refusal;  // the failure line when the file is refused unconverted
 };
 
 struct FileResult {
-  std::string line;  // "" when the image was written
+  bool started = true;  // false: the batch stopped before this file
+  std::string line;     // "" when the image was written
+  std::string warning;
   std::size_t imageBytes = 0;
   bool measured = false;
   SizeReport size;
 };
 
-std::vector<FileTask> planTasks(const std::vector<std::string>& paths, const std::string& outputFolder) {
+// Why a path that names nothing fails ("" when it names something).
+std::string absence(const std::string& path) {
+  switch (pathKind(path)) {
+    case PathKind::Missing: return msg::kFileNotFound;
+    case PathKind::Unreachable: return msg::withCause(msg::kCannotReach, unreachableCause(path));
+    default: return {};
+  }
+}
+
+std::vector<FileTask> planTasks(const std::vector<std::string>& paths, const std::string& outputFolder,
+                                bool missingPathsFail) {
   std::vector<FileTask> tasks(paths.size());
   // Which song takes each image path: a later song with the same image path
   // would silently replace the earlier one's image.
@@ -41,6 +53,13 @@ std::vector<FileTask> planTasks(const std::vector<std::string>& paths, const std
   for (std::size_t i = 0; i < paths.size(); ++i) {
     FileTask& task = tasks[i];
     task.path = paths[i];
+    if (missingPathsFail) {
+      if (std::string reason = absence(task.path); !reason.empty()) {
+        task.kv = true;
+        task.refusal = msg::failureLine(task.path, reason);
+        continue;
+      }
+    }
     task.kv = hasKvExtension(task.path);
     if (!task.kv) continue;
     task.image = imagePathFor(task.path, outputFolder);
@@ -63,6 +82,9 @@ FileResult convertTask(Workspace& workspace, const FileTask& task, const Convers
   // its write failed.
   const std::string reason = buildImage(workspace, task.path, options, measure ? &result.size : nullptr);
   result.measured = measure && result.size.end != 0;
+  if (const KvSong& song = workspace.song; song.sampleBytesMissing > 0) {
+    result.warning = msg::failureLine(song.sampleShown, msg::sampleFileShort(song.sampleBytesMissing));
+  }
   if (!reason.empty()) {
     result.line = msg::failureLine(task.path, reason);
   } else if (std::string writeFailure = writeImage(workspace, task.image); !writeFailure.empty()) {
@@ -85,6 +107,10 @@ class Recorder {
   }
   void starting(std::size_t i, const FileTask& task) { notify_.fileStarting(i, count_, task.path); }
   void finished(std::size_t i, const FileTask& task, const FileResult& result) {
+    if (!result.warning.empty()) {
+      outcome_.warnings.push_back(result.warning);
+      notify_.fileWarned(i, result.warning);
+    }
     if (result.measured) notify_.sizeMeasured(i, task.path, result.size);
     if (result.line.empty()) {
       outcome_.written.push_back(task.image);
@@ -103,9 +129,21 @@ class Recorder {
   std::size_t count_;
 };
 
+// Whether the batch is to start no more files.
+class StopCheck {
+ public:
+  explicit StopCheck(const std::function<bool()>& ask) : ask_(ask) {}
+  bool operator()() const { return ask_ && ask_(); }
+
+ private:
+  const std::function<bool()>& ask_;
+};
+
 void convertInOrder(Workspace& workspace, const std::vector<FileTask>& tasks,
-                    const ConversionOptions& options, bool measure, Recorder& recorder) {
+                    const ConversionOptions& options, bool measure, const StopCheck& stop,
+                    Recorder& recorder) {
   for (std::size_t i = 0; i < tasks.size(); ++i) {
+    if (stop()) return;
     if (!tasks[i].kv) {
       recorder.skipped(i, tasks[i]);
       continue;
@@ -120,8 +158,10 @@ void convertInOrder(Workspace& workspace, const std::vector<FileTask>& tasks,
 // done, so the reports keep the order of the paths.
 class SideBySide {
  public:
-  SideBySide(const std::vector<FileTask>& tasks, const ConversionOptions& options, bool measure)
-      : tasks_(tasks), options_(options), measure_(measure), results_(tasks.size()), done_(tasks.size(), false) {}
+  SideBySide(const std::vector<FileTask>& tasks, const ConversionOptions& options, bool measure,
+             const StopCheck& stop)
+      : tasks_(tasks), options_(options), measure_(measure), stop_(stop), results_(tasks.size()),
+        done_(tasks.size(), false) {}
 
   // Returns false when no worker could be started (nothing was done then).
   bool run(std::size_t workers, std::size_t spectralHelpers, Recorder& recorder) {
@@ -134,16 +174,18 @@ class SideBySide {
       }
     }
     if (threads.empty()) return false;
+    // After a stop, only the files that were under way are still reported
+    // (in order): workers finish those and pass over the rest.
     for (std::size_t i = 0; i < tasks_.size(); ++i) {
       if (!tasks_[i].kv) {
-        recorder.skipped(i, tasks_[i]);
+        if (!stop_()) recorder.skipped(i, tasks_[i]);
         continue;
       }
-      recorder.starting(i, tasks_[i]);
+      if (!stop_()) recorder.starting(i, tasks_[i]);
       std::unique_lock<std::mutex> lock(mutex_);
       finished_.wait(lock, [&] { return done_[i]; });
       lock.unlock();
-      recorder.finished(i, tasks_[i], results_[i]);
+      if (results_[i].started) recorder.finished(i, tasks_[i], results_[i]);
     }
     for (std::thread& t : threads) t.join();
     return true;
@@ -154,7 +196,9 @@ class SideBySide {
     auto workspace = std::make_unique<Workspace>(spectralHelpers);
     for (std::size_t i = next_++; i < tasks_.size(); i = next_++) {
       if (!tasks_[i].kv) continue;
-      FileResult result = convertTask(*workspace, tasks_[i], options_, measure_);
+      FileResult result;
+      if (stop_()) result.started = false;
+      else result = convertTask(*workspace, tasks_[i], options_, measure_);
       std::lock_guard<std::mutex> lock(mutex_);
       results_[i] = std::move(result);
       done_[i] = true;
@@ -165,6 +209,7 @@ class SideBySide {
   const std::vector<FileTask>& tasks_;
   const ConversionOptions& options_;
   const bool measure_;
+  const StopCheck& stop_;
   std::vector<FileResult> results_;
   std::vector<bool> done_;  // guarded by mutex_, as results_ once written
   std::atomic<std::size_t> next_{0};
@@ -228,7 +273,8 @@ BatchOutcome runBatch(Workspace& workspace, const std::vector<std::string>& path
   BatchOutcome outcome;
   if (optionsStop(paths, options, outcome)) return outcome;
   Recorder recorder(outcome, observer, paths.size());
-  convertInOrder(workspace, planTasks(paths, {}), options, false, recorder);
+  const std::function<bool()> never;
+  convertInOrder(workspace, planTasks(paths, {}, false), options, false, StopCheck(never), recorder);
   sumUp(outcome);
   return outcome;
 }
@@ -237,21 +283,23 @@ BatchOutcome runBatch(const std::vector<std::string>& paths, const ConversionOpt
                       const BatchSettings& settings, BatchObserver* observer) {
   BatchOutcome outcome;
   if (optionsStop(paths, options, outcome)) return outcome;
-  const std::vector<FileTask> tasks = planTasks(paths, settings.outputFolder);
+  const std::vector<FileTask> tasks = planTasks(paths, settings.outputFolder, settings.missingPathsFail);
   const auto songs = static_cast<std::size_t>(
       std::count_if(tasks.begin(), tasks.end(), [](const FileTask& t) { return t.kv; }));
   const ThreadSplit split = splitThreads(settings.jobs, songs);
 
   Recorder recorder(outcome, observer, paths.size());
+  const StopCheck stop(settings.stopRequested);
   bool done = false;
   if (split.workers > 1) {
-    done = SideBySide(tasks, options, settings.measure).run(split.workers, split.spectralHelpers, recorder);
+    done = SideBySide(tasks, options, settings.measure, stop).run(split.workers, split.spectralHelpers, recorder);
   }
   if (!done) {
     // One worker (or no thread could be started): the calling thread converts.
     auto workspace = std::make_unique<Workspace>(splitThreads(settings.jobs, 1).spectralHelpers);
-    convertInOrder(*workspace, tasks, options, settings.measure, recorder);
+    convertInOrder(*workspace, tasks, options, settings.measure, stop, recorder);
   }
+  outcome.stopped = stop();
   sumUp(outcome);
   return outcome;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct BatchOutcome {
   std::vector<std::string> written;    // the images written, in batch order
   std::vector<std::size_t> writtenSizes;  // their sizes in bytes
   std::vector<std::string> skipped;    // paths that do not end in ".kv"
+  std::vector<std::string> warnings;   // converted all the same: the path, " : ", what is amiss
+  bool stopped = false;                // BatchSettings::stopRequested ended the batch early
 };
 
 // Told about every path of the batch, always on the thread that called
@@ -50,6 +53,10 @@ class BatchObserver {
   virtual void sizeMeasured(std::size_t index, const std::string& path, const SizeReport& report) {
     (void)index, (void)path, (void)report;
   }
+  // The file is converted, or fails, with something amiss that the user
+  // should know (a sample file shorter than its song says): the line names
+  // the file concerned. Called before fileFinished.
+  virtual void fileWarned(std::size_t index, const std::string& line) { (void)index, (void)line; }
   // The path does not end in ".kv" (any case) and is passed over.
   virtual void fileSkipped(std::size_t index, std::size_t count, const std::string& path) {
     (void)index, (void)count, (void)path;
@@ -67,6 +74,13 @@ struct BatchSettings {
   std::string outputFolder;  // "" writes every image beside its song
   int jobs = 1;              // threads kept busy: file workers and the spectral resampler's helpers
   bool measure = false;      // tell the observer each image's size by its parts
+  // A path that names nothing is a failed file ("ファイルが見つかりません"),
+  // whatever its extension: a script learns of a mistyped path. The dialogs
+  // keep passing over what is no ".kv" file, as they always have.
+  bool missingPathsFail = false;
+  // Asked before each file: once it says yes, no file is started any more;
+  // the files under way are finished and reported, the rest are not.
+  std::function<bool()> stopRequested;
 };
 
 // How `jobs` threads are shared out over `songs` files: file workers, each

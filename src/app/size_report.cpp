@@ -13,7 +13,7 @@ std::string partName(const ImagePart& part) {
     case ImagePart::Kind::Samples: return "samples";
     case ImagePart::Kind::PsgStream: return "PSG stream";
     case ImagePart::Kind::FmStream: return "FM stream";
-    case ImagePart::Kind::PcmChannel: return "PCM channel " + std::to_string(part.channel + 1) + " stream";
+    case ImagePart::Kind::PcmChannel: return pcmChannelName(part.channel) + " stream";
   }
   return {};
 }
@@ -28,6 +28,8 @@ std::string padded(std::string text, std::size_t width) {
 }
 
 }  // namespace
+
+std::string pcmChannelName(int channel) { return "PCM channel " + std::to_string(channel + 1); }
 
 long SizeReport::imageBytes() const { return kHeaderBytes + static_cast<long>(end); }
 

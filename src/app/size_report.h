@@ -32,6 +32,10 @@ struct SizeReport {
   long freeBytes() const;   // left of the 256 banks (negative: beyond them)
 };
 
+// How every listing names a PCM channel (`channel` from 0): "PCM channel 1"
+// for the first, as the size report, `info` and `dump` count them.
+std::string pcmChannelName(int channel);
+
 // The report as indented English lines (each ending in "\n"): total, each
 // variant and part, the free space, or which part goes beyond the 256 banks
 // and by how much.

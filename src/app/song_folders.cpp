@@ -2,6 +2,7 @@
 
 #include "app/batch.h"
 #include "io/file_io.h"
+#include "messages/messages.h"
 
 namespace kvtram {
 
@@ -17,10 +18,19 @@ bool addSongsOf(const std::string& folder, bool recursive, FolderExpansion& out)
   }
   const std::string prefix = folderOf(folder) == folder ? folder : folder + "/";
   for (const FolderEntry& entry : entries) {
-    if (entry.kind == PathKind::File && hasKvExtension(entry.name)) {
-      out.paths.push_back(prefix + entry.name);
-    } else if (recursive && entry.kind == PathKind::Folder && !entry.link) {
-      addSongsOf(prefix + entry.name, true, out);
+    const std::string path = prefix + entry.name;
+    if (entry.kind == PathKind::Unreachable) {
+      // Beyond the path limit or behind a folder that may not be searched:
+      // it may hold songs, so the user is told.
+      if (recursive || hasKvExtension(entry.name)) {
+        out.failures.push_back(msg::failureLine(path, msg::withCause(msg::kCannotReach, unreachableCause(path))));
+      }
+    } else if (entry.kind == PathKind::Folder) {
+      if (recursive && !entry.link) addSongsOf(path, true, out);
+    } else if (hasKvExtension(entry.name)) {
+      // Also a FIFO, a device or a broken link: the batch reports it as it
+      // does when it is given by name.
+      out.paths.push_back(path);
     }
   }
   return true;

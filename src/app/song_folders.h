@@ -8,12 +8,14 @@
 namespace kvtram {
 
 struct FolderExpansion {
-  // The paths in the given order, every folder replaced by its ".kv" files
-  // (any case) in name order; paths that are no folder stay as they are.
+  // The paths in the given order, every folder replaced by the entries named
+  // ".kv" (any case) that are no folder, in name order; paths that are no
+  // folder stay as they are.
   std::vector<std::string> paths;
   // Folders that hold no KV file (with `recursive`: none in any sub-folder).
   std::vector<std::string> emptyFolders;
-  // Folders that could not be read: the path, " : ", the reason.
+  // Folders that could not be read, and what a scan could not reach: the
+  // path, " : ", the reason.
   std::vector<std::string> failures;
 };
 

@@ -168,27 +168,31 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   CLI::App* infoCmd = app.add_subcommand("info", "Describe KV music files and what their songs play");
   infoCmd->allow_extras();
   addConversionOptions(*infoCmd, info.options, infoNumbers);
-  infoCmd->add_option("FILE", info.files, "KV music files")->required();
+  infoCmd->add_flag("-r,--recursive", info.recursive, "Folders: describe the songs of their sub-folders too");
+  infoCmd->add_option("FILE", info.files, "KV music files or folders of them")->required();
   infoCmd->footer(
+      "FILE may be a folder: every .kv file in it, in name order; with -r its sub-folders too.\n"
       "Prints for each file its title, format version, PCM channels and channel masks, samples\n"
       "(blocks, loop, wave set) and macros, then plays the song as a conversion does and prints its\n"
       "length in frames, its FM and PSG register writes, its wavetable and PCM note events (one per\n"
       "channel and frame) and the sample variants its notes need. Last, the image the song makes\n"
       "with the given options, as a conversion builds it (nothing is written): its size in bytes\n"
       "and banks, each sample variant and stream, the space left, or what goes beyond the 256 banks.\n"
-      "Exit status: 0 all files read, 1 a file failed, 2 bad arguments.");
+      "Exit status: 0 all files read, 1 a file failed or is no KV song, 2 bad arguments, 3 no KV file\n"
+      "among the FILEs.");
 
   DumpArgs dump;
-  CLI::App* dumpCmd = app.add_subcommand("dump", "Disassemble a TRAM image");
+  CLI::App* dumpCmd = app.add_subcommand("dump", "Disassemble TRAM images");
   dumpCmd->add_option("--waves", dump.waveCount,
                       "Number of wavetables at the start of bank 0 (default: found from the sample pointer table)")
       ->type_name("N")
       ->check(CLI::Range(0, 512));
-  dumpCmd->add_option("FILE", dump.file, "TRAM image (.trm)")->required();
+  dumpCmd->add_option("FILE", dump.files, "TRAM images (.trm)")->required();
   dumpCmd->footer(
-      "Prints the header, bank 0 (wavetables, sample pointer table) and every stream command by\n"
-      "command. The time column is the frames the player has waited when it reaches the command.\n"
-      "Exit status: 0 a well-formed image, 1 a file that is no (complete) image, 2 bad arguments.");
+      "Prints for each image its path, the header, bank 0 (wavetables, sample pointer table) and\n"
+      "every stream command by command. The time column is the frames the player has waited when it\n"
+      "reaches the command.\n"
+      "Exit status: 0 every image well-formed, 1 a file that is no (complete) image, 2 bad arguments.");
 
   // A first word that is no option and no command: say which commands exist.
   if (args.size() > 1 && !args[1].empty() && args[1][0] != '-') {

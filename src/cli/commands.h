@@ -38,6 +38,7 @@ int runConvert(const ConvertArgs& args, std::ostream& out, std::ostream& err);
 
 struct InfoArgs {
   ConversionOptions options;  // the image's size depends on them all
+  bool recursive = false;     // folders: their sub-folders too
   std::vector<std::string> files;
 };
 int runInfo(const InfoArgs& args, std::ostream& out, std::ostream& err);
@@ -46,7 +47,7 @@ int runInfo(const InfoArgs& args, std::ostream& out, std::ostream& err);
 std::string describeSong(Workspace& workspace, const std::string& path, const InfoArgs& args, std::ostream& out);
 
 struct DumpArgs {
-  std::string file;
+  std::vector<std::string> files;
   int waveCount = -1;  // < 0: inferred from bank 0
 };
 int runDump(const DumpArgs& args, std::ostream& out, std::ostream& err);

@@ -2,10 +2,12 @@
 #include <ostream>
 
 #include "app/batch.h"
+#include "app/printable.h"
 #include "app/size_report.h"
 #include "app/song_folders.h"
 #include "cli/commands.h"
 #include "io/file_io.h"
+#include "io/interrupts.h"
 #include "messages/messages.h"
 
 namespace kvtram {
@@ -14,7 +16,8 @@ namespace {
 
 // What the console shows of a batch: failures always; without -q, notes on
 // skipped paths, a listing of the images or a running progress line, and
-// (from runConvert) the summary.
+// (from runConvert) the summary. Every line that holds a name is printed with
+// its control characters escaped.
 class ConsoleReport : public BatchObserver {
  public:
   ConsoleReport(std::ostream& out, std::ostream& err, const ConvertArgs& args)
@@ -23,19 +26,22 @@ class ConsoleReport : public BatchObserver {
 
   void fileStarting(std::size_t index, std::size_t count, const std::string& path) override {
     if (!progress_) return;
-    err_ << "\r\033[K[" << index + 1 << "/" << count << "] " << path << std::flush;
+    err_ << "\r\033[K[" << index + 1 << "/" << count << "] " << printable(path) << std::flush;
     lineShown_ = true;
   }
   void fileSkipped(std::size_t, std::size_t, const std::string& path) override {
     note(msg::failureLine(path, msg::kNotKvFile));
   }
   void imageWritten(std::size_t, const std::string& image, std::size_t bytes) override {
-    if (list_) out_ << msg::imageListed(image, bytes) << "\n";
+    // Each line leaves at once, so that a log keeps what was written even
+    // when the run is interrupted.
+    if (list_) out_ << printable(msg::imageListed(image, bytes)) << "\n" << std::flush;
   }
   void sizeMeasured(std::size_t, const std::string& path, const SizeReport& report) override {
     endProgressLine();
-    out_ << path << "\n" << describeSize(report, "  ");
+    out_ << printable(path) << "\n" << describeSize(report, "  ");
   }
+  void fileWarned(std::size_t, const std::string& line) override { failed(line); }
   void fileFinished(std::size_t, std::size_t, const std::string&, const std::string& failure) override {
     if (!failure.empty()) failed(failure);
   }
@@ -43,11 +49,12 @@ class ConsoleReport : public BatchObserver {
   void note(const std::string& line) {
     if (quiet_) return;
     endProgressLine();
-    err_ << line << "\n";
+    err_ << printable(line) << "\n";
   }
+  // Failures and warnings, which -q does not silence.
   void failed(const std::string& line) {
     endProgressLine();
-    err_ << line << "\n";
+    err_ << printable(line) << "\n";
   }
   void endProgressLine() {
     if (lineShown_) err_ << "\r\033[K" << std::flush;
@@ -71,6 +78,9 @@ int runConvert(const ConvertArgs& args, std::ostream& out, std::ostream& err) {
     err << optionError << "\n";
     return kExitBadArguments;
   }
+  // Ctrl-C, a closed terminal or a request to terminate start no new file;
+  // the run ends with the summary of what was done.
+  const InterruptWatch interrupts;
   ConsoleReport report(out, err, args);
   const FolderExpansion inputs = expandSongFolders(args.files, args.recursive);
   for (const std::string& folder : inputs.emptyFolders) report.note(msg::failureLine(folder, msg::kNoKvFileInFolder));
@@ -85,7 +95,12 @@ int runConvert(const ConvertArgs& args, std::ostream& out, std::ostream& err) {
     }
   }
 
-  BatchSettings settings{args.outputFolder, std::clamp(args.jobs, 1, kMaxJobs), args.verbose};
+  BatchSettings settings;
+  settings.outputFolder = args.outputFolder;
+  settings.jobs = std::clamp(args.jobs, 1, kMaxJobs);
+  settings.measure = args.verbose;
+  settings.missingPathsFail = true;
+  settings.stopRequested = [&interrupts] { return interrupts.stopRequested(); };
   BatchOutcome outcome = runBatch(inputs.paths, args.options, settings, &report);
   report.endProgressLine();
 
@@ -94,6 +109,7 @@ int runConvert(const ConvertArgs& args, std::ostream& out, std::ostream& err) {
   if (!args.quiet) {
     out << msg::batchSummary(outcome.written.size(), failed, skipped) << "\n";
   }
+  if (const int signal = interrupts.signal(); signal != 0) return 128 + signal;
   if (failed > 0) return kExitFileFailed;
   return outcome.written.empty() ? kExitNothingConverted : kExitOk;
 }

@@ -6,8 +6,10 @@
 #include <ostream>
 #include <string_view>
 
+#include "app/printable.h"
+#include "app/size_report.h"
 #include "cli/commands.h"
-#include "cli/shift_jis.h"
+#include "input/shift_jis.h"
 #include "image/trm_decoder.h"
 #include "io/file_io.h"
 #include "messages/messages.h"
@@ -94,7 +96,7 @@ void printHeader(const TrmImage& image, std::ostream& out) {
   for (std::size_t i = 0; i < kChannelSlotOffsets.size(); ++i) {
     out << format("    %3lld: ", kChannelSlotOffsets[i]) << pointerText(h.slots[i]);
     for (const TrmStream& s : image.channels) {
-      if (s.headerOffset == kChannelSlotOffsets[i]) out << "  (channel " << s.channel << ")";
+      if (s.headerOffset == kChannelSlotOffsets[i]) out << "  (" << pcmChannelName(s.channel) << ")";
     }
     out << "\n";
   }
@@ -128,7 +130,7 @@ void printBankZero(const TrmImage& image, std::ostream& out) {
 void printStream(const TrmImage& image, const TrmStream& stream, std::ostream& out) {
   std::string title = stream.kind == TrmStreamKind::Psg  ? "PSG"
                       : stream.kind == TrmStreamKind::Fm ? "FM"
-                                                         : "PCM channel " + std::to_string(stream.channel);
+                                                         : pcmChannelName(stream.channel);
   out << "stream " << title << " at " << address(stream.start) << " (header offset " << stream.headerOffset
       << ")\n";
   out << "        time  address   bytes               command\n";
@@ -140,8 +142,8 @@ void printStream(const TrmImage& image, const TrmStream& stream, std::ostream& o
   }
   if (stream.joins >= 0) {
     // Listed once, where it was first decoded.
-    out << "  " << address(stream.joinAddress) << "  from here on the same commands as PCM channel "
-        << stream.joins << " (listed there)\n";
+    out << "  " << address(stream.joinAddress) << "  from here on the same commands as "
+        << pcmChannelName(stream.joins) << " (listed there)\n";
   }
   if (stream.complete) {
     out << "  ends at " << address(stream.end) << " after " << stream.endTime << " frames, "
@@ -155,12 +157,22 @@ void printStream(const TrmImage& image, const TrmStream& stream, std::ostream& o
 
 int runDump(const DumpArgs& args, std::ostream& out, std::ostream& err) {
   auto buffer = std::make_unique<FileBuffer>(kMaxDumpFileBytes, 0);
-  if (std::string failure = buffer->read(args.file); !failure.empty()) {
-    err << msg::failureLine(args.file, failure) << "\n";
-    return kExitFileFailed;
+  int status = kExitOk;
+  // Each listing is headed by its image's path; a blank line between two.
+  for (std::size_t i = 0; i < args.files.size(); ++i) {
+    const std::string& file = args.files[i];
+    if (i > 0) out << "\n";
+    if (std::string failure = buffer->read(file); !failure.empty()) {
+      err << printable(msg::failureLine(file, failure)) << "\n";
+      status = kExitFileFailed;
+      continue;
+    }
+    if (dumpImage(std::span<const std::uint8_t>(buffer->data(), buffer->length()), file, args.waveCount, out,
+                  err) != kExitOk) {
+      status = kExitFileFailed;
+    }
   }
-  return dumpImage(std::span<const std::uint8_t>(buffer->data(), buffer->length()), args.file, args.waveCount,
-                   out, err);
+  return status;
 }
 
 int dumpImage(std::span<const std::uint8_t> file, const std::string& name, int waveCount, std::ostream& out,
@@ -170,7 +182,7 @@ int dumpImage(std::span<const std::uint8_t> file, const std::string& name, int w
 
   const bool hasHeader = image->file.size() >= static_cast<std::size_t>(kHeaderBytes) && image->header.magic == kMagic;
   if (hasHeader) {
-    out << name << " (" << image->file.size() << " bytes)\n";
+    out << printable(name) << " (" << image->file.size() << " bytes)\n";
     printHeader(*image, out);
     if (image->file.size() >= static_cast<std::size_t>(kHeaderBytes + kBankBytes)) {
       printBankZero(*image, out);
@@ -184,7 +196,7 @@ int dumpImage(std::span<const std::uint8_t> file, const std::string& name, int w
     }
   }
   if (!failure.empty()) {
-    err << msg::failureLine(name, failure) << "\n";
+    err << printable(msg::failureLine(name, failure)) << "\n";
     return kExitFileFailed;
   }
   return kExitOk;

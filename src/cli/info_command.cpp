@@ -5,13 +5,20 @@
 #include <memory>
 #include <ostream>
 
+#include <algorithm>
+
+#include "app/batch.h"
 #include "app/convert_file.h"
 #include "app/options.h"
+#include "app/printable.h"
 #include "app/size_report.h"
+#include "app/song_folders.h"
 #include "app/workspace.h"
 #include "cli/commands.h"
-#include "cli/shift_jis.h"
+#include "input/shift_jis.h"
+#include "image/image_format.h"
 #include "input/song_player.h"
+#include "io/file_io.h"
 #include "messages/messages.h"
 
 namespace kvtram {
@@ -26,7 +33,23 @@ std::string hexByte(int value) {
 
 }  // namespace
 
+namespace {
+
+// Whether the file's bytes begin as a TRAM image's header does.
+bool looksLikeTramImage(const FileBuffer& file) {
+  return file.length() >= static_cast<std::size_t>(kMagicOffset) + kMagic.size() &&
+         std::equal(kMagic.begin(), kMagic.end(), file.data() + kMagicOffset);
+}
+
+}  // namespace
+
 std::string describeSong(Workspace& ws, const std::string& path, const InfoArgs& args, std::ostream& out) {
+  // A file that is no song is said to be none, rather than played until the
+  // interpreter stumbles; an image is pointed to the command that reads it.
+  if (ws.files.music.read(path).empty() && looksLikeTramImage(ws.files.music)) {
+    return msg::notKvSong(msg::kTramImageForDump);
+  }
+  if (!hasKvExtension(path)) return msg::notKvSong(msg::kNoKvExtension);
   SongInterpreter& interpreter = ws.interpreter;
   KvSong& song = ws.song;
   interpreter.options.loopCount = args.options.loopCount;
@@ -40,13 +63,13 @@ std::string describeSong(Workspace& ws, const std::string& path, const InfoArgs&
   const SongSurvey figures = surveySong(interpreter, ws.frame, args.options.highQuality, ws.samples);
   if (!interpreter.failure().empty()) return interpreter.failure();
 
-  out << path << "\n";
+  out << printable(path) << "\n";
   out << "  title           \"" << shiftJisToUtf8(song.title) << "\"\n";
   out << "  format version  " << song.formatVersion << "\n";
   out << "  PCM channels    " << song.pcmChannelCount << " (PCM channel mask " << hexByte(song.pcmChannelMask)
       << ", mix channel mask " << hexByte(song.mixChannelMask) << ")\n";
   out << "  samples         " << song.sampleCount;
-  if (song.sampleCount > 0) out << " (sample file " << song.samplePath << ")";
+  if (song.sampleCount > 0) out << " (sample file " << printable(song.sampleShown) << ")";
   out << "\n";
   for (int s = 0; s < song.sampleCount; ++s) {
     const SampleEntry& entry = song.samples[static_cast<std::size_t>(s)];
@@ -99,16 +122,35 @@ int runInfo(const InfoArgs& args, std::ostream& out, std::ostream& err) {
     err << optionError << "\n";
     return kExitBadArguments;
   }
+  // Folders and the paths that name nothing as `convert` takes them.
+  const FolderExpansion inputs = expandSongFolders(args.files, args.recursive);
+  for (const std::string& folder : inputs.emptyFolders) {
+    err << printable(msg::failureLine(folder, msg::kNoKvFileInFolder)) << "\n";
+  }
+  for (const std::string& line : inputs.failures) err << printable(line) << "\n";
+  bool failed = !inputs.failures.empty();
+  std::size_t described = 0;
   auto workspace = std::make_unique<Workspace>();
-  bool failed = false;
-  for (const std::string& path : args.files) {
-    std::string failure = describeSong(*workspace, path, args, out);
-    if (!failure.empty()) {
-      err << msg::failureLine(path, failure) << "\n";
+  for (const std::string& path : inputs.paths) {
+    if (pathKind(path) == PathKind::Missing) {
+      err << printable(msg::failureLine(path, msg::kFileNotFound)) << "\n";
       failed = true;
+      continue;
+    }
+    std::string failure = describeSong(*workspace, path, args, out);
+    // The same warning as a conversion's, whether the song went on or not.
+    if (const KvSong& song = workspace->song; song.sampleBytesMissing > 0) {
+      err << printable(msg::failureLine(song.sampleShown, msg::sampleFileShort(song.sampleBytesMissing))) << "\n";
+    }
+    if (!failure.empty()) {
+      err << printable(msg::failureLine(path, failure)) << "\n";
+      failed = true;
+    } else {
+      ++described;
     }
   }
-  return failed ? kExitFileFailed : kExitOk;
+  if (failed) return kExitFileFailed;
+  return described == 0 ? kExitNothingConverted : kExitOk;
 }
 
 }  // namespace kvtram

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "input/shift_jis.h"
 #include "io/byte_reader.h"
 #include "messages/messages.h"
 
@@ -64,7 +65,9 @@ void KvSong::reset() {
   title.clear();
   sampleName.clear();
   samplePath.clear();
+  sampleShown.clear();
   sampleCount = 0;
+  sampleBytesMissing = 0;
   waveCount = 0;
   macroCount = 0;
   music = {};
@@ -80,11 +83,9 @@ void KvSong::reset() {
 bool isBaseName(const std::string& name) {
   for (std::size_t i = 0; i < name.size(); ++i) {
     auto c = static_cast<std::uint8_t>(name[i]);
-    // A Shift-JIS lead byte and its trail byte are one character: the trail
-    // byte of ソ or 表 is 0x5C, which is no separator there.
-    bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+    // The trail byte of ソ or 表 is 0x5C, which is no separator there.
     auto next = i + 1 < name.size() ? static_cast<std::uint8_t>(name[i + 1]) : 0;
-    if (lead && ((next >= 0x40 && next <= 0x7E) || (next >= 0x80 && next <= 0xFC))) {
+    if (isShiftJisLeadByte(c) && isShiftJisTrailByte(next)) {
       ++i;
       continue;
     }
@@ -100,7 +101,46 @@ std::string sampleFilePath(const std::string& musicPath, const std::string& name
   return resolveNameIgnoringCase(folderOf(musicPath), name + ".kvp");
 }
 
+namespace {
+
+bool isPlainAscii(const std::string& bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<std::uint8_t>(c) < 0x80; });
+}
+
+// Where the sample file named `name` (Shift-JIS bytes) is looked for, and how
+// messages show it: always in UTF-8, never the header's raw bytes.
+struct SampleFile {
+  std::string path;
+  std::string shown;
+};
+
+SampleFile findSampleFile(const std::string& musicPath, const std::string& name, const std::string& spelled,
+                          const std::optional<std::string>& decoded) {
+  SampleFile file{sampleFilePath(musicPath, spelled), {}};
+  if (isPlainAscii(name) || spelled == decoded) {
+    file.shown = file.path;
+    return file;
+  }
+  // Names are bytes here: the header's, as a Japanese system wrote them; a
+  // copy or an archive tool leaves the same name in UTF-8.
+  if (decoded && pathKind(file.path) == PathKind::Missing) {
+    if (std::string utf8 = sampleFilePath(musicPath, *decoded); pathKind(utf8) != PathKind::Missing) {
+      file.path = file.shown = utf8;
+      return file;
+    }
+  }
+  const std::string extension = file.path.substr(file.path.size() - 4);  // ".kvp" in the case found
+  file.shown = folderOf(file.path) + (decoded ? *decoded : shiftJisToUtf8(name)) + extension;
+  return file;
+}
+
+}  // namespace
+
 std::string loadSong(const std::string& path, SongFiles& files, KvSong& song) {
+  // A failed read leaves nothing of the last song to be reported as this one's.
+  song.samplePath.clear();
+  song.sampleShown.clear();
+  song.sampleBytesMissing = 0;
   if (std::string reason = files.music.read(path); !reason.empty()) return reason;
   if (std::string reason = song.parseMusic(files.music.bytes()); !reason.empty()) return reason;
   if (song.sampleCount == 0) {
@@ -109,16 +149,22 @@ std::string loadSong(const std::string& path, SongFiles& files, KvSong& song) {
   }
   // The header names a file beside the song; a name that leads elsewhere
   // ("../x", "/tmp/x", "C:x") is never followed. That is judged on the
-  // header's Shift-JIS bytes; the file is looked for, and named in messages,
-  // as the file system spells the name.
-  const std::optional<std::string> name = fileNameFromShiftJis(song.sampleName);
-  if (!isBaseName(song.sampleName)) return msg::sampleNameWithFolder(name.value_or(song.sampleName));
-  if (!name) return msg::sampleNameNotShiftJis(hexBytes(song.sampleName));
-  song.samplePath = sampleFilePath(path, *name);
-  if (std::string reason = files.samples.read(song.samplePath); !reason.empty()) {
-    return files.samples.failureNamesFile() ? msg::failureLine(song.samplePath, reason) : reason;
+  // header's Shift-JIS bytes; the file is looked for as the file system
+  // spells the name.
+  const std::optional<std::string> decoded = decodeShiftJis(song.sampleName);
+  if (!isBaseName(song.sampleName)) {
+    return msg::sampleNameWithFolder(decoded.value_or(shiftJisToUtf8(song.sampleName)));
   }
-  return song.parseSamples(files.samples.bytes());
+  const std::optional<std::string> spelled = fileNameFromShiftJis(song.sampleName);
+  if (!spelled) return msg::sampleNameNotShiftJis(hexBytes(song.sampleName));
+  const SampleFile file = findSampleFile(path, song.sampleName, *spelled, decoded);
+  song.samplePath = file.path;
+  song.sampleShown = file.shown;
+  // Whatever is wrong with the sample file (missing, a FIFO or a folder,
+  // too short), the user must learn which file it is.
+  std::string reason = files.samples.read(song.samplePath);
+  if (reason.empty()) reason = song.parseSamples(files.samples.bytes());
+  return reason.empty() ? reason : msg::failureLine(song.sampleShown, reason);
 }
 
 std::string KvSong::parse(const LoadedBytes& musicBytes, const LoadedBytes& sampleBytes) {
@@ -243,6 +289,10 @@ std::string KvSong::parseMusic(const LoadedBytes& musicBytes) {
 }
 
 std::string KvSong::parseSamples(const LoadedBytes& sampleFile) {
+  // Within the zero tail (see the static_asserts), but the user is told.
+  const std::size_t needed = totalBlocks_ * kBlockBytes;
+  sampleBytesMissing = sampleCount > 0 && needed > sampleFile.length ? needed - sampleFile.length : 0;
+
   // Copies, block index table and wave set. Stale bytes of an earlier song
   // never reach this one: the tables are cleared first.
   store.clearWritten();

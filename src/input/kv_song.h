@@ -69,7 +69,8 @@ class KvSong {
   // block index table and extracts the wave set. The bytes carry the zero
   // tail (kZeroTailBytes) as FileBuffer gives them: every sample the music
   // file's checks admit lies within it, so nothing is refused here and the
-  // result is always "" (kept a reason for the callers' sake).
+  // result is always "" (kept a reason for the callers' sake); what the file
+  // lacks is noted in sampleBytesMissing.
   std::string parseSamples(const LoadedBytes& samples);
 
   // Header fields.
@@ -81,7 +82,13 @@ class KvSong {
   std::string title;       // raw Shift-JIS bytes, trimmed, at most 42
   std::string sampleName;  // the sample file's base name from the header (Shift-JIS bytes)
   std::string samplePath;  // the sample file that was read ("" when none)
+  // The same as messages show it: in UTF-8 also when the file's name is the
+  // header's Shift-JIS bytes.
+  std::string sampleShown;
   int sampleCount = 0;
+  // How many bytes the sample file lacks of what the directory says: they
+  // read as zeros, as the format defines, but the user is told.
+  std::size_t sampleBytesMissing = 0;
 
   std::array<SampleEntry, kMaxSamples> samples{};
   // The samples' copies, each with as many blocks again plus 8 as reserve.
@@ -125,7 +132,7 @@ struct SongFiles {
 // Reads the music file at `path` and, when the song has samples, its sample
 // file, each once, and parses them into `song`. Returns "" or the reason the
 // song cannot be loaded, without the music file's path (the reporter puts it
-// in front); a sample file that is missing or too large is named.
+// in front); a failure of the sample file names the sample file.
 std::string loadSong(const std::string& path, SongFiles& files, KvSong& song);
 
 // Whether a sample file name from a song's header names a file in the song's
@@ -134,7 +141,7 @@ bool isBaseName(const std::string& name);
 
 // The sample file of a music file: its folder + name + ".kvp", found ignoring
 // ASCII case when that exact name does not exist. `name` is spelled as the
-// file system names files (fileNameFromShiftJis).
+// file system names files (fileNameFromShiftJis, or its UTF-8 decoding).
 std::string sampleFilePath(const std::string& musicPath, const std::string& name);
 
 }  // namespace kvtram

@@ -83,10 +83,13 @@ class FileBuffer {
 // ("ファイルを作成できませんでした (書き込み権限がありません)").
 std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t> data);
 
-// What a path names.
-enum class PathKind { Missing, File, Folder, Other };
+// What a path names. Unreachable: something may be there, but the system
+// will not say (the path is too long, a folder on it is not searchable).
+enum class PathKind { Missing, File, Folder, Other, Unreachable };
 // Follows symbolic links.
 PathKind pathKind(const std::string& path);
+// Why an Unreachable path cannot be looked at, in the user's words.
+std::string unreachableCause(const std::string& path);
 
 struct FolderEntry {
   std::string name;
@@ -117,6 +120,10 @@ std::string resolveNameIgnoringCase(const std::string& folder, const std::string
 // in UTF-8, as every path inside the program; std::nullopt when they are no
 // code page 932 text. Elsewhere names are bytes and come back unchanged.
 std::optional<std::string> fileNameFromShiftJis(const std::string& name);
+// Shift-JIS bytes (code page 932, all of it) in UTF-8; std::nullopt when they
+// are no code page 932 text. Names from Japanese songs copied to a system
+// whose names are UTF-8 are spelled so.
+std::optional<std::string> decodeShiftJis(const std::string& bytes);
 
 bool fileExists(const std::string& path);
 

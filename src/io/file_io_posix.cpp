@@ -1,5 +1,6 @@
 #include "io/file_io.h"
 #include "io/file_io_shared.h"
+#include "io/interrupts.h"
 
 #include <algorithm>
 #include <atomic>
@@ -7,6 +8,7 @@
 #include <iostream>
 
 #include <dirent.h>
+#include <iconv.h>
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/stat.h>
@@ -107,11 +109,15 @@ std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t
   std::string temp;
   int fd = -1;
   int error = 0;
+  // An interruption that ends the process at once removes the file.
+  TemporaryFileMark mark;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temp = folder + ".kvtram-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".part";
+    if (!mark.creating(temp)) return msg::kCannotCreate;
     // Mode 0666 lets the umask decide, as for any newly created file.
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     error = errno;
+    mark.tried(fd >= 0);
     if (fd < 0 && error != EEXIST) break;
   }
   if (fd < 0) return msg::withCause(msg::kCannotCreate, causeText(error));
@@ -136,10 +142,17 @@ std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t
 
 PathKind pathKind(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return PathKind::Missing;
+  if (::stat(path.c_str(), &st) != 0) {
+    return errno == ENOENT || errno == ENOTDIR ? PathKind::Missing : PathKind::Unreachable;
+  }
   if (S_ISREG(st.st_mode)) return PathKind::File;
   if (S_ISDIR(st.st_mode)) return PathKind::Folder;
   return PathKind::Other;
+}
+
+std::string unreachableCause(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? std::string() : causeText(errno, false);
 }
 
 std::string listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
@@ -183,6 +196,23 @@ bool fileExists(const std::string& path) {
 
 // Names are bytes here: a name from a song's header is taken as it stands.
 std::optional<std::string> fileNameFromShiftJis(const std::string& name) { return name; }
+
+std::optional<std::string> decodeShiftJis(const std::string& bytes) {
+  iconv_t decoder = ::iconv_open("UTF-8", "CP932");
+  if (decoder == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  // A character of code page 932 takes at most 3 bytes in UTF-8.
+  std::string out(3 * bytes.size(), '\0');
+  std::string in = bytes;
+  char* from = in.data();
+  std::size_t fromLeft = in.size();
+  char* to = out.data();
+  std::size_t toLeft = out.size();
+  const std::size_t result = ::iconv(decoder, &from, &fromLeft, &to, &toLeft);
+  ::iconv_close(decoder);
+  if (result == static_cast<std::size_t>(-1) || fromLeft != 0) return std::nullopt;
+  out.resize(out.size() - toLeft);
+  return out;
+}
 
 bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
 

@@ -10,6 +10,7 @@
 #include <streambuf>
 
 #include "io/file_io.h"
+#include "io/interrupts.h"
 #include "io/file_io_shared.h"
 #include "io/utf16.h"
 #include "messages/messages.h"
@@ -139,12 +140,18 @@ std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t
   DWORD error = 0;
   std::wstring temp;
   HANDLE created = INVALID_HANDLE_VALUE;
+  // An interruption that ends the process at once removes the file (which
+  // is shared for deletion so that it can).
+  TemporaryFileMark mark;
   for (int attempt = 0; attempt < 100 && created == INVALID_HANDLE_VALUE; ++attempt) {
-    temp = toWide(folder + ".kvtram-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                  std::to_string(serial++) + ".part");
-    created = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const std::string name = folder + ".kvtram-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                             std::to_string(serial++) + ".part";
+    if (!mark.creating(name)) return msg::kCannotCreate;
+    temp = toWide(name);
+    created = ::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
     error = ::GetLastError();
+    mark.tried(created != INVALID_HANDLE_VALUE);
     if (created == INVALID_HANDLE_VALUE && error != ERROR_FILE_EXISTS) break;
   }
   Handle file(created);
@@ -175,10 +182,19 @@ std::string writeWholeFile(const std::string& path, std::span<const std::uint8_t
 
 PathKind pathKind(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesW(toWide(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILENAME_EXCED_RANGE || error == ERROR_ACCESS_DENIED ? PathKind::Unreachable
+                                                                                : PathKind::Missing;
+  }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return PathKind::Folder;
   if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return PathKind::Other;
   return PathKind::File;
+}
+
+std::string unreachableCause(const std::string& path) {
+  if (::GetFileAttributesW(toWide(path).c_str()) != INVALID_FILE_ATTRIBUTES) return {};
+  return causeText(::GetLastError(), false);
 }
 
 std::string listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
@@ -233,6 +249,10 @@ bool fileExists(const std::string& path) {
 std::optional<std::string> fileNameFromShiftJis(const std::string& name) {
   // Japanese machines of the era wrote names in code page 932, whatever
   // code page this system uses for narrow text.
+  return decodeShiftJis(name);
+}
+
+std::optional<std::string> decodeShiftJis(const std::string& name) {
   constexpr UINT kShiftJis = 932;
   if (name.empty()) return name;
   if (name.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;

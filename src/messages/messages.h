@@ -54,6 +54,9 @@ inline constexpr const char* kReadError = "読込エラー";
 inline constexpr const char* kCannotCreate = "ファイルを作成できませんでした";
 inline constexpr const char* kCannotReadFolder = "フォルダを読めません";
 inline constexpr const char* kCannotCreateFolder = "フォルダを作成できませんでした";
+// Something a folder scan met but the system will not look at (a path beyond
+// its length limit, a folder without search permission), with the cause.
+inline constexpr const char* kCannotReach = "パスをたどれません";
 // What failed, and why in parentheses: "ファイルを作成できませんでした (読み取り専用のファイルシステムです)".
 inline std::string withCause(const char* what, const std::string& cause) {
   return std::string(what) + " (" + cause + ")";
@@ -79,6 +82,9 @@ inline std::string fileTooLarge(std::size_t limitMiB) {
 // A music file too short for the header, or with an impossible header: the
 // detail (one of the reasons below, or onlyBytes) in parentheses.
 inline std::string notKvSong(const std::string& detail) { return "KV ファイルではありません (" + detail + ")"; }
+// What `info` says of a file it is given that is no song.
+inline constexpr const char* kTramImageForDump = "TRAM イメージです。kvtram dump で読めます";
+inline constexpr const char* kNoKvExtension = "拡張子が .kv ではありません";
 inline std::string onlyBytes(std::size_t length) {
   return length == 0 ? "空のファイルです" : std::to_string(length) + " バイトしかありません";
 }
@@ -109,6 +115,12 @@ inline std::string sampleNameWithFolder(const std::string& name) {
 // Shift-JIS text names no file: its bytes in hexadecimal ("61 62 81").
 inline std::string sampleNameNotShiftJis(const std::string& bytes) {
   return "サンプルファイル名が Shift-JIS の文字列ではありません (" + bytes + ")";
+}
+// A warning, not a failure: the song is converted with the missing bytes
+// read as zeros, as the format defines. Follows the sample file's path.
+inline std::string sampleFileShort(std::size_t missingBytes) {
+  return "サンプルファイルが曲の指定より " + std::to_string(missingBytes) +
+         " バイト短いです (足りない部分は 0 として変換します)";
 }
 
 // ---- Playing the song ------------------------------------------------------------------------

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <memory>
 
 #include "app/batch.h"
@@ -107,9 +109,14 @@ TEST_F(ConvertFileTest, JapaneseSampleFileNameGivesTheImageOfAnAsciiName) {
   const std::string drum = "\x83\x68\x83\x89\x83\x80";
   const KvSongBuilder japanese = song(drum + "a");
   const std::string music = dir.write("ja.kv", japanese.musicBytes());
-  dir.write(fileNameHere(drum, "ドラム") + "A.KVP", japanese.sampleBytes());
-  ASSERT_EQ(convertFile(*ws, music, dir.path() + "/ja.trm", options), "");
-  EXPECT_EQ(dir.read("ja.trm"), asciiImage);
+  // As stored in the header (on Windows, its decoding), and in UTF-8 as a
+  // copy from a Japanese system to one of UTF-8 names leaves it.
+  for (const std::string& onDisk : {fileNameHere(drum, "ドラム") + "A.KVP", std::string("ドラムA.KVP")}) {
+    dir.write(onDisk, japanese.sampleBytes());
+    ASSERT_EQ(convertFile(*ws, music, dir.path() + "/ja.trm", options), "") << onDisk;
+    EXPECT_EQ(dir.read("ja.trm"), asciiImage);
+    std::filesystem::remove(dir.path() + "/" + onDisk);
+  }
 }
 
 TEST_F(ConvertFileTest, PassesSeeTheSongAsAFreshParseGivesIt) {

@@ -49,7 +49,7 @@ TEST_F(HostileInputTest, FifosAreRefusedWithoutBlockingTheBatch) {
   std::string good = KvSongBuilder().stream({0x47, 0x38, 0xFF, 0xFE}).write(other.path(), "c");
 
   BatchOutcome outcome = runBatch(*ws, {fifoSamples, fifoSong, good}, options);
-  EXPECT_EQ(outcome.failures, (std::vector<std::string>{fifoSamples + " : ファイルをオープンできません",
+  EXPECT_EQ(outcome.failures, (std::vector<std::string>{fifoSamples + " : " + dir.path() + "/S.kvp : ファイルをオープンできません",
                                                          fifoSong + " : ファイルをオープンできません"}));
   EXPECT_EQ(outcome.written, std::vector<std::string>{other.path() + "/c.trm"});
 }

@@ -6,6 +6,12 @@
 #include <filesystem>
 #include <sstream>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "support/hostile_inputs.h"
 #include "support/kv_song_builder.h"
 #include "support/temp_dir.h"
@@ -89,6 +95,78 @@ TEST_F(CommandLineTest, ConvertSkipsPathsThatAreNoKvFiles) {
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.err, "");
   EXPECT_EQ(quiet.out, "");
+}
+
+// Whatever goes wrong with a path is said, names the file concerned and
+// counts as a failure; only an existing file that is no song is passed over.
+TEST_F(CommandLineTest, PathsThatNameNothingFailAndEveryProblemIsNamed) {
+  const std::string song = smallSong().write(dir.path(), "song");
+  KvSongBuilder withFolderSamples = smallSong();
+  withFolderSamples.sampleFileName("zz");
+  const std::string folderSamples = withFolderSamples.write(dir.path(), "fs");
+  std::filesystem::remove(path("zz.kvp"));
+  std::filesystem::create_directories(path("zz.kvp"));
+  KvSongBuilder shortSamples = smallSong();
+  shortSamples.sampleFileName("cut");
+  const std::string cut = shortSamples.write(dir.path(), "cut");
+  std::filesystem::resize_file(path("cut.kvp"), 256);  // of 5 blocks
+  const std::string text = dir.write("notes.txt", {'x'});
+
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string err;  // one line of it
+    std::string summary;
+  } cases[] = {
+      {{song, path("my_sogns/")}, 1, path("my_sogns/") + " : ファイルが見つかりません", "変換 1、失敗 1、スキップ 0"},
+      {{path("gone/x.kv")}, 1, path("gone/x.kv") + " : ファイルが見つかりません", "変換 0、失敗 1、スキップ 0"},
+      {{text}, 3, text + " : .kv ファイルではないので飛ばしました", "変換 0、失敗 0、スキップ 1"},
+      {{folderSamples}, 1, folderSamples + " : " + path("zz.kvp") + " : ファイルをオープンできません",
+       "変換 0、失敗 1、スキップ 0"},
+      {{cut}, 0, path("cut.kvp") + " : サンプルファイルが曲の指定より 1024 バイト短いです (足りない部分は 0 として変換します)",
+       "変換 1、失敗 0、スキップ 0"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{"convert"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    Outcome r = run(args);
+    EXPECT_EQ(r.status, c.status) << c.err;
+    EXPECT_TRUE(contains(r.err, c.err + "\n")) << r.err;
+    EXPECT_TRUE(contains(r.out, c.summary)) << r.out;
+  }
+  Outcome info = run({"info", cut});
+  EXPECT_EQ(info.status, 0);
+  EXPECT_TRUE(contains(info.err, path("cut.kvp") + " : サンプルファイルが曲の指定より 1024 バイト短いです")) << info.err;
+
+#ifndef _WIN32
+  // A FIFO named as a song and a song beyond the path limit, met by a scan.
+  std::filesystem::create_directories(path("scan"));
+  ASSERT_EQ(::mkfifo(path("scan/pipe.kv").c_str(), 0600), 0);
+  int fd = ::open(path("scan").c_str(), O_RDONLY | O_DIRECTORY);
+  const std::string longName(200, 'd');
+  std::vector<int> folders{fd};
+  for (int depth = 0; depth < 22; ++depth) {  // 22 x 201 bytes: beyond PATH_MAX
+    ASSERT_EQ(::mkdirat(folders.back(), longName.c_str(), 0700), 0);
+    folders.push_back(::openat(folders.back(), longName.c_str(), O_RDONLY | O_DIRECTORY));
+  }
+  Outcome scan = run({"convert", "-r", path("scan")});
+  EXPECT_EQ(scan.status, 1);
+  EXPECT_TRUE(contains(scan.err, path("scan/pipe.kv") + " : ファイルをオープンできません\n")) << scan.err;
+  EXPECT_TRUE(contains(scan.err, " : パスをたどれません (名前が長すぎます)\n")) << scan.err;
+  EXPECT_TRUE(contains(scan.out, "変換 0、失敗 2、スキップ 0")) << scan.out;
+  for (std::size_t k = folders.size() - 1; k > 0; --k) {
+    ::close(folders[k]);
+    ::unlinkat(folders[k - 1], longName.c_str(), AT_REMOVEDIR);
+  }
+  ::close(fd);
+
+  // Control characters in names are printed escaped, never raw.
+  const std::string hostile = smallSong().write(dir.path(), "a\x1B[2J\nb");
+  Outcome escaped = run({"convert", hostile, path("x\ty.txt")});
+  EXPECT_TRUE(contains(escaped.out, path("a\\x1B[2J\\nb.trm") + " : ")) << escaped.out;
+  EXPECT_TRUE(contains(escaped.err, path("x\\ty.txt") + " : ファイルが見つかりません\n")) << escaped.err;
+  EXPECT_EQ(escaped.out.find('\x1B'), std::string::npos);
+#endif
 }
 
 TEST_F(CommandLineTest, FoldersConvertTheirSongsInNameOrder) {
@@ -345,6 +423,48 @@ TEST_F(CommandLineTest, DumpListsAConvertedImage) {
   EXPECT_TRUE(contains(given.out, "  waves          0 (as given)\n"));
 }
 
+// info and dump take paths as convert does, and all three count PCM
+// channels from 1.
+TEST_F(CommandLineTest, InfoAndDumpTakeWhatConvertTakes) {
+  std::filesystem::create_directories(path("songs/sub"));
+  smallSong().write(path("songs"), "a");
+  smallSong().write(path("songs/sub"), "b");
+  ASSERT_EQ(run({"convert", "-q", "-r", path("songs")}).status, 0);
+  const std::string text = dir.write("notes.txt", {'h', 'i'});
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> out, err;  // parts of each
+    std::string notInOut;
+  } cases[] = {
+      {{"info", path("songs")}, 0, {path("songs/a.kv") + "\n", "  PCM channel 2 stream"}, {}, "b.kv"},
+      {{"info", "-r", path("songs")}, 0, {path("songs/a.kv") + "\n", path("songs/sub/b.kv") + "\n"}, {}, ""},
+      {{"info", path("nothing/")}, 1, {}, {path("nothing/") + " : ファイルが見つかりません\n"}, ""},
+      {{"info", path("songs/a.trm"), text},
+       1,
+       {},
+       {path("songs/a.trm") + " : KV ファイルではありません (TRAM イメージです。kvtram dump で読めます)\n",
+        text + " : KV ファイルではありません (拡張子が .kv ではありません)\n"},
+       ""},
+      {{"dump", path("songs/a.trm"), path("songs/sub/b.trm")},
+       0,
+       {path("songs/a.trm") + " (", path("songs/sub/b.trm") + " (", "stream PCM channel 1 at ", "(PCM channel 2)"},
+       {},
+       "PCM channel 0"},
+      {{"dump", path("songs/a.trm"), text}, 1, {path("songs/a.trm") + " ("}, {text + " : "}, ""},
+  };
+  for (const auto& c : cases) {
+    Outcome r = run(c.args);
+    SCOPED_TRACE(c.args[0] + " " + c.args[1] + "\n" + r.err);
+    EXPECT_EQ(r.status, c.status);
+    for (const std::string& part : c.out) EXPECT_TRUE(contains(r.out, part)) << part;
+    for (const std::string& part : c.err) EXPECT_TRUE(contains(r.err, part)) << part;
+    if (!c.notInOut.empty()) {
+      EXPECT_FALSE(contains(r.out, c.notInOut));
+    }
+  }
+}
+
 TEST_F(CommandLineTest, DumpListsAStreamThatSeveralSlotsShareOnce) {
   // Nine slots point at one stream of 20,000 one-byte commands over two banks.
   Bytes bytes = sharedStreamImage(20000, 9);
@@ -357,7 +477,7 @@ TEST_F(CommandLineTest, DumpListsAStreamThatSeveralSlotsShareOnce) {
     return n;
   };
   EXPECT_EQ(count("change (next note"), 20000u);
-  EXPECT_EQ(count("from here on the same commands as PCM channel 0 (listed there)\n"), 8u);
+  EXPECT_EQ(count("from here on the same commands as PCM channel 1 (listed there)\n"), 8u);
   // Every channel ends as the shared stream does; so does the PSG stream.
   EXPECT_EQ(count(" after 1 frames, "), 10u);
   EXPECT_LT(r.out.size(), 100u * bytes.size());

@@ -266,7 +266,9 @@ TEST_F(KvSongLoad, SampleFileNameLeadingOutOfTheFolderIsRefused) {
     b.sampleFileName(name).sample(markedSample(1, 1)).stream({0xFE});
     std::string music = dir.write("A/m.kv", b.musicBytes());
     std::string failure = readSong(music);
-    EXPECT_EQ(failure, music + " : サンプルファイル名にフォルダが含まれています (" + name + ")");
+    // Shown in UTF-8: bytes that are no Shift-JIS text as escapes.
+    const std::string shown = name == "\x81/S" ? "\\x81/S" : name;
+    EXPECT_EQ(failure, music + " : サンプルファイル名にフォルダが含まれています (" + shown + ")");
     EXPECT_EQ(song->samplePath, "");
   }
   // A Shift-JIS name whose trail byte is 0x5C ("ソ" is 0x83 0x5C) is a base name.
@@ -288,13 +290,20 @@ TEST_F(KvSongLoad, MissingSampleFileIsReportedWithItsPath) {
 }
 
 TEST_F(KvSongLoad, ShiftJisSampleFileNameIsSpelledAsTheFileSystemSpellsIt) {
-  // A missing file is named as the user sees it in the folder.
+  // A missing file is named in UTF-8 on every system, never by raw bytes.
   const std::string kick = "\x83\x4C\x83\x62\x83\x4E";
   KvSongBuilder b;
   b.sampleFileName(kick).sample(markedSample(0, 1)).stream({0xFE});
   std::string music = dir.write("m.kv", b.musicBytes());
-  EXPECT_EQ(readSong(music),
-            music + " : " + dir.path() + "/" + fileNameHere(kick, "キック") + ".kvp : ファイルが見つかりません");
+  EXPECT_EQ(readSong(music), music + " : " + dir.path() + "/キック.kvp : ファイルが見つかりません");
+  // Found under either spelling: as stored (on Windows, the decoding), or in
+  // UTF-8 as a copy to a system of UTF-8 names leaves it.
+  for (const std::string& onDisk : {fileNameHere(kick, "キック") + ".kvp", std::string("キック.KVP")}) {
+    dir.write(onDisk, markedSample(3, 1));
+    ASSERT_EQ(readSong(music), "") << onDisk;
+    EXPECT_EQ(storeBlock(0), markedSample(3, 1));
+    std::filesystem::remove(dir.path() + "/" + onDisk);
+  }
 
   // Bytes that are no Shift-JIS text (a lead byte without a trail byte) name
   // no file on Windows; elsewhere the bytes are the name.

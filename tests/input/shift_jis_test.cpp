@@ -1,4 +1,4 @@
-#include "cli/shift_jis.h"
+#include "input/shift_jis.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cli/shift_jis.h"
+#include "input/shift_jis.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -82,9 +82,6 @@ void appendEscape(std::string& out, std::uint8_t byte) {
   out += text;
 }
 
-bool isLeadByte(std::uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-bool isTrailByte(std::uint8_t b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
-
 }  // namespace
 
 std::string shiftJisToUtf8(std::string_view bytes) {
@@ -99,7 +96,7 @@ std::string shiftJisToUtf8(std::string_view bytes) {
       appendUtf8(out, U'\uFF61' + static_cast<char32_t>(b - 0xA1));
       continue;
     }
-    if (isLeadByte(b) && i + 1 < bytes.size() && isTrailByte(static_cast<std::uint8_t>(bytes[i + 1]))) {
+    if (isShiftJisLeadByte(b) && i + 1 < bytes.size() && isShiftJisTrailByte(static_cast<std::uint8_t>(bytes[i + 1]))) {
       const auto t = static_cast<std::uint8_t>(bytes[i + 1]);
       // Each lead byte covers two rows: trail bytes 0x40-0x9E the odd one,
       // 0x9F-0xFC the even one.
