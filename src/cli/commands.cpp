@@ -121,10 +121,12 @@ void addConversionOptions(CLI::App& command, ConversionOptions& o, NumberOptions
 const char* const kConvertFooter =
     "FILE may be a folder: every .kv file in it (any case) is converted, in name order; with -r\n"
     "its sub-folders too. Each image is written beside its song, or into the -o folder.\n"
-    "Without -q, each written image is listed with its size when standard output is no terminal,\n"
-    "a progress line runs when standard error is one, and a summary line ends the run.\n"
+    "A FILE that does not exist is a failed file. Without -q, each written image is listed with\n"
+    "its size when standard output is no terminal, a progress line runs when standard error is\n"
+    "one, and a summary line ends the run. Ctrl-C (or SIGTERM, SIGHUP) starts no new file and\n"
+    "ends with the summary; a second Ctrl-C ends at once. No temporary file is left behind.\n"
     "Exit status: 0 all files converted, 1 a file failed, 2 bad arguments (nothing is touched),\n"
-    "3 nothing to convert (no KV file among the FILEs).";
+    "3 nothing to convert (no KV file among the FILEs), 128 + N stopped by signal N (130: Ctrl-C).";
 
 }  // namespace
 

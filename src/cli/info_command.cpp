@@ -2,10 +2,9 @@
 // loaded and played exactly as a conversion's sample usage pass plays it, so
 // the figures are those the conversion works from.
 #include <cstdio>
+#include <algorithm>
 #include <memory>
 #include <ostream>
-
-#include <algorithm>
 
 #include "app/batch.h"
 #include "app/convert_file.h"
@@ -15,8 +14,8 @@
 #include "app/song_folders.h"
 #include "app/workspace.h"
 #include "cli/commands.h"
-#include "input/shift_jis.h"
 #include "image/image_format.h"
+#include "input/shift_jis.h"
 #include "input/song_player.h"
 #include "io/file_io.h"
 #include "messages/messages.h"
@@ -30,10 +29,6 @@ std::string hexByte(int value) {
   std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value & 0xFF));
   return text;
 }
-
-}  // namespace
-
-namespace {
 
 // Whether the file's bytes begin as a TRAM image's header does.
 bool looksLikeTramImage(const FileBuffer& file) {
