@@ -10,11 +10,11 @@ namespace {
 
 void append(Bytes& to, const Bytes& bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
 
-void emptyFrames(Bytes& to, int count) { to.insert(to.end(), static_cast<std::size_t>(count), 0xFF); }
+void emptyFrames(Bytes& to, int count) { to.insert(to.end(), static_cast<std::size_t>(count), kv::kFrameEnd); }
 
 // A loop jump to `target`, an offset from the first byte of the music stream.
 Bytes loopJump(std::size_t target) {
-  return {0xFD, static_cast<std::uint8_t>(target / 16384), static_cast<std::uint8_t>(target & 0xFF),
+  return {kv::kLoopJump, static_cast<std::uint8_t>(target / kv::kLoopBankBytes), static_cast<std::uint8_t>(target & 0xFF),
           static_cast<std::uint8_t>((target / 256) % 64)};
 }
 

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// The command codes that streams and macros are written with.
+#include "input/kv_format.h"
+
 namespace kvtram {
 
 using Bytes = std::vector<std::uint8_t>;

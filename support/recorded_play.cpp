@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "image/stream_framer.h"
+
 namespace kvtram {
 
 RecordedPlay recordPlay(SongInterpreter& interpreter, int maxFrames) {
@@ -12,8 +14,8 @@ RecordedPlay recordPlay(SongInterpreter& interpreter, int maxFrames) {
     RecordedFrame frame;
     frame.result = interpreter.advanceFrames(1, play.frameCounter, *out);
     play.frameCounter += 1;
-    frame.fm.assign(out->fmCommands.begin(), out->fmCommands.begin() + static_cast<std::ptrdiff_t>(out->fmCommandLength));
-    frame.psg.assign(out->psgCommands.begin(), out->psgCommands.begin() + static_cast<std::ptrdiff_t>(out->psgCommandLength));
+    frame.fm = fmBytes(*out);
+    frame.psg = psgBytes(*out);
     frame.pcmBytes = out->pcmEventBytes;
     frame.pcm = out->pcm;
     frame.sccBytes = out->sccEventBytes;
@@ -42,8 +44,16 @@ RecordedPlay recordSong(const std::string& path, const PlaybackOptions& options,
   return recordPlay(interpreter, maxFrames);
 }
 
-bool operator==(const PcmNoteEvent& a, const PcmNoteEvent& b) {
-  return a.changes == b.changes && a.volume == b.volume && a.sample == b.sample && a.pitch == b.pitch;
+std::vector<std::uint8_t> fmBytes(const FrameOutput& out) {
+  std::vector<std::uint8_t> bytes(out.fmCommandLength * kFmWriteBytes);
+  encodeFmWrites({out.fmCommands.data(), out.fmCommandLength}, bytes.data());
+  return bytes;
+}
+
+std::vector<std::uint8_t> psgBytes(const FrameOutput& out) {
+  std::vector<std::uint8_t> bytes(out.psgCommandLength * kPsgWriteBytes);
+  encodePsgWrites({out.psgCommands.data(), out.psgCommandLength}, bytes.data());
+  return bytes;
 }
 
 bool operator==(const RecordedFrame& a, const RecordedFrame& b) {
@@ -52,7 +62,7 @@ bool operator==(const RecordedFrame& a, const RecordedFrame& b) {
     std::size_t c = static_cast<std::size_t>(ch);
     if (a.pcmBytes[c] != b.pcmBytes[c] || a.sccBytes[c] != b.sccBytes[c]) return false;
     // Event bytes only count where the frame wrote an event.
-    if (a.pcmBytes[c] != 0 && !(a.pcm[c] == b.pcm[c])) return false;
+    if (a.pcmBytes[c] != 0 && a.pcm[c] != b.pcm[c]) return false;
     if (a.sccBytes[c] != 0 && a.scc[c] != b.scc[c]) return false;
   }
   return true;

@@ -15,6 +15,7 @@
 namespace kvtram {
 
 struct RecordedFrame {
+  // The frame's register writes as the image spells them.
   std::vector<std::uint8_t> fm;
   std::vector<std::uint8_t> psg;
   std::array<int, kNoteChannels> pcmBytes{};
@@ -38,7 +39,10 @@ RecordedPlay recordPlay(SongInterpreter& interpreter, int maxFrames = 100000);
 RecordedPlay recordSong(const std::string& path, const PlaybackOptions& options = {},
                         int maxFrames = 100000);
 
-bool operator==(const PcmNoteEvent& a, const PcmNoteEvent& b);
+// A frame's FM pairs and PSG triplets, as the streams carry them.
+std::vector<std::uint8_t> fmBytes(const FrameOutput& out);
+std::vector<std::uint8_t> psgBytes(const FrameOutput& out);
+
 bool operator==(const RecordedFrame& a, const RecordedFrame& b);
 
 }  // namespace kvtram

@@ -21,6 +21,7 @@ namespace {
 
 using kvtram::Bytes;
 using kvtram::KvSongBuilder;
+namespace kv = kvtram::kv;
 
 // The corpus keeps its own sequence of the shared generator.
 class Random : public kvtram::XorshiftRandom {
@@ -85,15 +86,17 @@ KvSongBuilder generateSong(std::uint64_t seed) {
       const int roll = started[static_cast<std::size_t>(c)] ? rng.below(4) : 2;
       started[static_cast<std::size_t>(c)] = true;
       switch (roll) {
-        case 0: s.insert(s.end(), {static_cast<std::uint8_t>(0xB0 + ch), pitch, sample}); break;
-        case 1: s.insert(s.end(), {static_cast<std::uint8_t>(0xC0 + ch), rng.byte()}); break;
-        default: s.insert(s.end(), {static_cast<std::uint8_t>(0xA0 + ch), pitch, sample, rng.byte()});
+        case 0: s.insert(s.end(), {static_cast<std::uint8_t>(kv::kPcmNoteOnMidPitch + ch), pitch, sample}); break;
+        case 1: s.insert(s.end(), {static_cast<std::uint8_t>(kv::kPcmPitch + ch), rng.byte()}); break;
+        default: s.insert(s.end(), {static_cast<std::uint8_t>(kv::kPcmNoteOn + ch), pitch, sample, rng.byte()});
       }
     }
-    if (rng.chance(30)) s.insert(s.end(), {static_cast<std::uint8_t>(rng.below(64)), rng.byte()});
-    s.push_back(0xFF);
+    if (rng.chance(30)) {
+      s.insert(s.end(), {static_cast<std::uint8_t>(kv::kFmRegisterWrite + rng.below(64)), rng.byte()});
+    }
+    s.push_back(kv::kFrameEnd);
   }
-  s.push_back(0xFE);
+  s.push_back(kv::kSongEnd);
   b.stream(s);
   return b;
 }

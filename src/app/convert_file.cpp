@@ -52,14 +52,18 @@ std::string Conversion::buildRegisterStream(int pointerOffset, bool fm, bool rhy
   bool placed = true;
   playSong(
       ws_.interpreter, ws_.frame, counter_,
-      [&](int, bool goesOn, const FrameOutput& out, int) {
+      [&](int frame, bool goesOn, const FrameOutput& out, int) {
         if (!placed) return;
-        const std::uint8_t* bytes = fm ? out.fmCommands.data() : out.psgCommands.data();
-        std::size_t length = fm ? out.fmCommandLength : out.psgCommandLength;
-        placed = ws_.framer.frame(image, bytes, length, !goesOn);
+        if (fm) {
+          placed = ws_.framer.fmFrame(image, {out.fmCommands.data(), out.fmCommandLength}, !goesOn, frame == 1,
+                                      rhythmMode);
+        } else {
+          placed = ws_.framer.psgFrame(image, {out.psgCommands.data(), out.psgCommandLength}, !goesOn);
+        }
       },
       [&](int frame, FrameOutput& out) {
-        if (fm && frame == 1) out.fmCommandLength = fmInitBlock(rhythmMode, out.fmCommands.data());
+        // The opening block takes its room in the first frame's bank space.
+        if (fm && frame == 1) out.fmRoom -= fmInitBlockRoom(rhythmMode);
       });
   if (!playFailure().empty()) return playFailure();
   if (!placed) return msg::kFrameTooLongForBank;

@@ -189,8 +189,8 @@ int dumpImage(std::span<const std::uint8_t> file, const std::string& name, int w
       printStream(*image, image->psg, out);
       printStream(*image, image->fm, out);
       for (const TrmStream& s : image->channels) printStream(*image, s, out);
-      if (failure.empty() && image->streamsEnd + 576 < static_cast<int>(image->file.size())) {
-        out << image->file.size() - static_cast<std::size_t>(image->streamsEnd + 576)
+      if (failure.empty() && image->streamsEnd + kHeaderBytes < static_cast<int>(image->file.size())) {
+        out << image->file.size() - static_cast<std::size_t>(image->streamsEnd + kHeaderBytes)
             << " bytes behind the last stream\n";
       }
     }

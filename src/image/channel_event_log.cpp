@@ -21,25 +21,18 @@ void ChannelEventLog::start(int channels) {
 void ChannelEventLog::record(const FrameOutput& out, int frame, bool last, int frameCounter) {
   for (int c = 0; c < channels_; ++c) {
     const auto ch = static_cast<std::size_t>(c);
-    const bool note = out.pcmEventBytes[ch] != 0;
-    const bool tone = out.sccEventBytes[ch] != 0;
-    if (!note && !tone && !last) continue;
+    const bool pcm = out.pcmEventBytes[ch] != 0;
+    const bool scc = out.sccEventBytes[ch] != 0;
+    if (!pcm && !scc && !last) continue;
     // At most one entry per frame, and playSong plays at most kMaxFramesPerPlay.
     if (static_cast<std::size_t>(counts_[ch]) == kEventsPerChannel) continue;
     ChannelEvent& e = events_[ch * kEventsPerChannel + static_cast<std::size_t>(counts_[ch]++)];
     e.frame = frame;
     e.frameCounter = frameCounter;
-    e.kinds = static_cast<std::uint8_t>((note ? ChannelEvent::kNote : 0) | (tone ? ChannelEvent::kTone : 0) |
+    e.kinds = static_cast<std::uint8_t>((pcm ? ChannelEvent::kPcmNote : 0) | (scc ? ChannelEvent::kSccNote : 0) |
                                         (last ? ChannelEvent::kLast : 0));
-    const PcmNoteEvent& pcm = out.pcm[ch];
-    e.changes = pcm.changes;
-    e.volume = pcm.volume;
-    e.sample = pcm.sample;
-    e.pitch = pcm.pitch;
-    const SccNoteEvent& scc = out.scc[ch];
-    e.toneVolume = scc[1];
-    e.period = static_cast<std::uint16_t>(scc[3] + 256 * scc[4]);
-    e.waveAddress = static_cast<std::uint16_t>(scc[6] + 256 * scc[7]);
+    e.pcm = out.pcm[ch];
+    e.scc = out.scc[ch];
   }
 }
 

@@ -21,19 +21,12 @@ namespace kvtram {
 struct ChannelEvent {
   std::int32_t frame;         // frame number, counting from 1
   std::int32_t frameCounter;  // the frame counter after the frame
-  // The PCM note event (when kinds has kNote).
-  std::uint8_t changes;
-  std::uint8_t volume;
-  std::uint8_t sample;
-  std::uint8_t pitch;
-  // The SCC note (when kinds has kTone): period 0-4095, wave address.
-  std::uint16_t period;
-  std::uint16_t waveAddress;
-  std::uint8_t toneVolume;
+  PcmNoteEvent pcm;           // when kinds has kPcmNote
+  SccNoteEvent scc;           // when kinds has kSccNote
   std::uint8_t kinds;
 
-  static constexpr std::uint8_t kNote = 0x01;
-  static constexpr std::uint8_t kTone = 0x02;
+  static constexpr std::uint8_t kPcmNote = 0x01;
+  static constexpr std::uint8_t kSccNote = 0x02;
   static constexpr std::uint8_t kLast = 0x04;  // the frame in which the song ended
 };
 

@@ -14,8 +14,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "input/frame_output.h"
-
 namespace kvtram {
 
 // ---- Layout -----------------------------------------------------------------
@@ -26,7 +24,9 @@ inline constexpr int kMaxBanks = 256;
 inline constexpr std::size_t kImageBytes =
     static_cast<std::size_t>(kHeaderBytes) + static_cast<std::size_t>(kMaxBanks) * kBankBytes;
 // Sample variants, then the streams, start at the first byte of bank 1.
-inline constexpr int kFirstBankedAddress = 0x4000;
+inline constexpr int kFirstBankedAddress = kBankBytes;
+// The player sees the mapped bank at this address.
+inline constexpr int kWindowAddress = 0x4000;
 
 // ---- Header (file offsets; every byte not listed is zero) ---------------------
 inline constexpr int kPsgStreamPointer = 0;   // bank pointer to the PSG stream
@@ -63,7 +63,7 @@ constexpr std::array<int, 8> channelSlots(int pcmChannelCount, bool useSccI) {
 // two read as a word are the address in the 0x4000 window). 00 00 00 is no
 // address.
 inline constexpr int kPointerBytes = 3;
-inline constexpr int kPointerWindowBase = 0x40;
+inline constexpr int kPointerWindowBase = kWindowAddress / 256;
 constexpr std::array<std::uint8_t, 3> bankPointer(int address) {
   return {static_cast<std::uint8_t>(address / kBankBytes), static_cast<std::uint8_t>(address % 256),
           static_cast<std::uint8_t>((address / 256) % 64 + kPointerWindowBase)};
@@ -81,6 +81,15 @@ inline constexpr int kSampleEntryBytes = 3 * kVariantEntryBytes;
 constexpr int sampleEntryAddress(int waveCount, int sample, int variant) {
   return waveCount * kWaveTableBytes + sample * kSampleEntryBytes + kVariantEntryBytes * (variant - 1);
 }
+
+// ---- Sample variants in the banks ----------------------------------------------
+// Signed 8-bit: the resamplers' unsigned bytes (128 = silence) less 128. Behind
+// a variant's samples follow this many of its continuation.
+inline constexpr int kUnsignedSilence = 128;
+constexpr std::uint8_t bankSample(std::uint8_t resampled) {
+  return static_cast<std::uint8_t>(resampled - kUnsignedSilence);
+}
+inline constexpr std::size_t kVariantContinuationBytes = 200;
 
 // ---- Placement at bank ends (in-bank offsets) ----------------------------------
 // No variant starts at or behind this offset, and a variant's data reaching it
@@ -100,8 +109,13 @@ inline constexpr std::uint8_t kNextBankCommand = 0x68;  // the rest of the bank 
 
 // ---- PSG and FM streams ------------------------------------------------------------
 // PSG register write: kPsgWriteCommand, register, value. FM register write:
-// kFmWriteCommand + register (0x00-0x3F), value. The interpreter makes both
-// into the frame records (input/frame_output.h); the streams carry them unchanged.
+// kFmWriteCommand + register (0x00-0x3F), value. The frame records' register
+// writes are spelled so, in the order the frame made them.
+inline constexpr std::uint8_t kPsgWriteCommand = 0x8F;
+inline constexpr std::size_t kPsgWriteBytes = 3;
+inline constexpr std::uint8_t kFmWriteCommand = 0xB0;
+inline constexpr int kFmRegisters = 0x40;
+inline constexpr std::size_t kFmWriteBytes = 2;
 // The FM stream opens with kFmInitCommand, then per melody channel u (nine, or
 // six in rhythm mode) key off and attenuation 15.
 inline constexpr std::uint8_t kFmInitCommand = 0xAD;
@@ -114,11 +128,19 @@ inline constexpr std::uint8_t kFmSilentAttenuation = 0x0F;
 inline constexpr std::uint8_t kSelectSampleCommand = 0x7B;
 inline constexpr std::uint8_t kBankZeroWindow = 0x80;
 inline constexpr std::uint8_t kNoteVolumeCommand = 0x66;  // v: volume / 4 - 15, 8-bit
+inline constexpr int kNoteVolumeBias = 241;                 // -15 as a byte
 inline constexpr std::uint8_t kNoteChangeCommand = 0x64;  // the next note changes the sounding note
 // A note is its pitch index 0x00-0x5F followed by a wait count.
 inline constexpr int kMaxPitchIndex = 0x5F;
 inline constexpr std::uint8_t kWaveAddressCommand = 0x7A;  // lo hi
 // SCC note: 0xAD period low, period high 4 bits x 16 + volume, wait count.
 inline constexpr std::uint8_t kSccNoteCommand = 0xAD;
+
+// Where the player sees wave `wave` of bank 0's wavetables.
+constexpr int waveAddress(int wave) { return kWindowAddress + wave * kWaveTableBytes; }
+// The second byte of an SCC note: period bits 8-11, then the volume (0-15).
+constexpr std::uint8_t sccPeriodHighAndVolume(int period, int volume) {
+  return static_cast<std::uint8_t>(((period / 256) & 0x0F) * 16 + volume);
+}
 
 }  // namespace kvtram

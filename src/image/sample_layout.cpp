@@ -16,6 +16,71 @@ namespace {
 
 int nextBankStart(int address) { return (address / kBankBytes + 1) * kBankBytes; }
 
+// Where variant v of sample s comes from, and its length once resampled.
+struct VariantSource {
+  int sample;
+  int variant;
+  std::size_t srcPos, srcLength, loopStart, length;
+};
+
+// Resamples a variant into the resample buffer, from index 0.
+std::string resampleVariant(KvSong& song, SampleBankState& state, SpectralResampler& spectral,
+                            const VariantSource& v, bool spectralVariant) {
+  std::uint8_t* buffer = state.resampleBuffer.data();
+  const int s = v.sample;
+  if (v.length + kLinearExtraOutput > kResampleCapacity) return msg::sampleTooLong(s);
+  if (spectralVariant) {
+    const double rate = kVariantSourceRate[v.variant - 1];
+    if (!SpectralResampler::fits(v.srcLength) ||
+        SpectralResampler::outputLength(v.srcLength, rate) > kResampleCapacity) {
+      return msg::sampleTooLong(s);
+    }
+    if (!spectral.resample(song.store.data() + v.srcPos, v.srcLength, rate, v.loopStart,
+                           std::span<std::uint8_t>(buffer, kResampleCapacity))) {
+      return msg::sampleNotResampled(s);
+    }
+    state.resampleBuffer.markWritten(SpectralResampler::outputLength(v.srcLength, rate));
+    return {};
+  }
+  if (!linearResample(song.store, v.srcPos, v.srcLength, v.loopStart, kVariantRatio[v.variant - 1], v.length,
+                      std::span<std::uint8_t>(buffer, kResampleCapacity))) {
+    return msg::sampleNotResampled(s);
+  }
+  state.resampleBuffer.markWritten(v.length + kLinearExtraOutput);
+  // The tail written behind the sample is scratch: the reserve goes back to
+  // the zeros of the parsed song, so nothing that reads the store later sees
+  // anything a fresh parse would not give it.
+  std::fill_n(song.store.begin() + static_cast<std::ptrdiff_t>(v.srcPos + v.srcLength), kLinearTailBytes,
+              std::uint8_t{0});
+  return {};
+}
+
+// Writes a variant's `length` samples and their continuation from the
+// resample buffer at the image's address, with look-ahead copies in every bank
+// tail it reaches; returns the end address (that of sample `length`).
+int writeVariant(OutputImage& image, const std::uint8_t* buffer, std::size_t length) {
+  int end = image.address();
+  for (std::size_t j = 0; j < length + kVariantContinuationBytes; ++j) {
+    if (image.address() % kBankBytes >= kBankTailOffset) {
+      for (std::size_t f = 0; image.address() % kBankBytes != 0; ++f) image.put(bankSample(buffer[j + f]));
+    }
+    if (j == length) end = image.address();
+    image.put(bankSample(buffer[j]));
+  }
+  return end;
+}
+
+// The address `loopOffset` samples behind a variant's start, counted as the
+// variant was written: bank tails skipped.
+int loopAddressOf(int start, std::size_t loopOffset) {
+  int address = start;
+  for (std::size_t i = 0; i < loopOffset; ++i) {
+    if (address % kBankBytes >= kBankTailOffset) address = nextBankStart(address);
+    ++address;
+  }
+  return address;
+}
+
 }  // namespace
 
 std::string scanLoops(const KvSong& song, SampleBankState& state) {
@@ -55,8 +120,8 @@ SongSurvey surveySong(SongInterpreter& interpreter, FrameOutput& frame, bool hig
   survey.frames = playSong(interpreter, frame, counter, [&](int index, bool goesOn, const FrameOutput& f,
                                                             int counterAfter) {
     if (events) events->record(f, index, !goesOn, counterAfter);
-    survey.fmWrites += static_cast<long>(f.fmCommandLength / 2);
-    survey.psgWrites += static_cast<long>(f.psgCommandLength / 3);
+    survey.fmWrites += static_cast<long>(f.fmCommandLength);
+    survey.psgWrites += static_cast<long>(f.psgCommandLength);
     for (std::size_t c = 0; c < static_cast<std::size_t>(kNoteChannels); ++c) {
       if (f.sccEventBytes[c] != 0) ++survey.sccEvents;
       if (f.pcmEventBytes[c] != 0) ++survey.pcmEvents;
@@ -108,43 +173,13 @@ std::string placeSamples(KvSong& song, const SpectralVariants& spectralFor, Samp
 
       int loopAddress = start;
       if (length != 0) {
-        if (length + 208 > kResampleCapacity) return msg::sampleTooLong(s);
-        if (spectralVariant) {
-          const double rate = kVariantSourceRate[v - 1];
-          if (!SpectralResampler::fits(srcLength) ||
-              SpectralResampler::outputLength(srcLength, rate) > kResampleCapacity) {
-            return msg::sampleTooLong(s);
-          }
-          if (!spectral.resample(song.store.data() + srcPos, srcLength, rate, loopStart,
-                                 std::span<std::uint8_t>(buffer, kResampleCapacity))) {
-            return msg::sampleNotResampled(s);
-          }
-          state.resampleBuffer.markWritten(SpectralResampler::outputLength(srcLength, rate));
-        } else {
-          if (!linearResample(song.store, srcPos, srcLength, loopStart, ratio, length,
-                              std::span<std::uint8_t>(buffer, kResampleCapacity))) {
-            return msg::sampleNotResampled(s);
-          }
-          state.resampleBuffer.markWritten(length + kLinearExtraOutput);
-          // The tail written behind the sample is scratch: the reserve goes
-          // back to the zeros of the parsed song, so nothing that reads the
-          // store later sees anything a fresh parse would not give it.
-          std::fill_n(song.store.begin() + static_cast<std::ptrdiff_t>(srcPos + srcLength),
-                      kLinearTailBytes, std::uint8_t{0});
+        if (std::string reason = resampleVariant(song, state, spectral, {s, v, srcPos, srcLength, loopStart, length},
+                                                 spectralVariant);
+            !reason.empty()) {
+          return reason;
         }
-        for (std::size_t j = 0; j < length + 200; ++j) {
-          if (image.address() % kBankBytes >= kBankTailOffset) {
-            for (std::size_t f = 0; image.address() % kBankBytes != 0; ++f) {
-              image.put(static_cast<std::uint8_t>(buffer[j + f] - 128));
-            }
-          }
-          if (j == length) end = image.address();
-          image.put(static_cast<std::uint8_t>(buffer[j] - 128));
-        }
-        for (std::size_t i = 0; i < loopOffset; ++i) {
-          if (loopAddress % kBankBytes >= kBankTailOffset) loopAddress = nextBankStart(loopAddress);
-          ++loopAddress;
-        }
+        end = writeVariant(image, buffer, length);
+        loopAddress = loopAddressOf(start, loopOffset);
       }
       if (placed != nullptr && length != 0) {
         placed->push_back({s, v, length, spectralVariant, start, image.address()});

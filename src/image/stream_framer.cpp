@@ -52,6 +52,41 @@ bool StreamFramer::frame(OutputImage& image, const std::uint8_t* bytes, std::siz
   return placeFramedBytes(image, scratch_.data(), n);
 }
 
+bool StreamFramer::psgFrame(OutputImage& image, std::span<const RegisterWrite> writes, bool last) {
+  return frame(image, bytes_.data(), encodePsgWrites(writes, bytes_.data()), last);
+}
+
+bool StreamFramer::fmFrame(OutputImage& image, std::span<const RegisterWrite> writes, bool last, bool first,
+                           bool rhythmMode) {
+  std::size_t n = first ? fmInitBlock(rhythmMode, bytes_.data()) : 0;
+  n += encodeFmWrites(writes, bytes_.data() + n);
+  return frame(image, bytes_.data(), n, last);
+}
+
+std::size_t encodePsgWrites(std::span<const RegisterWrite> writes, std::uint8_t* out) {
+  std::size_t n = 0;
+  for (const RegisterWrite& w : writes) {
+    out[n++] = kPsgWriteCommand;
+    out[n++] = w.reg;
+    out[n++] = w.value;
+  }
+  return n;
+}
+
+std::size_t encodeFmWrites(std::span<const RegisterWrite> writes, std::uint8_t* out) {
+  std::size_t n = 0;
+  for (const RegisterWrite& w : writes) {
+    out[n++] = static_cast<std::uint8_t>(kFmWriteCommand + w.reg);
+    out[n++] = w.value;
+  }
+  return n;
+}
+
+std::size_t fmInitBlockRoom(bool rhythmMode) {
+  std::array<std::uint8_t, 64> block{};
+  return (fmInitBlock(rhythmMode, block.data()) + kFmWriteBytes - 1) / kFmWriteBytes;
+}
+
 std::size_t fmInitBlock(bool rhythmMode, std::uint8_t* out) {
   std::size_t n = 0;
   out[n++] = kFmInitCommand;

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "image/image_format.h"
@@ -26,6 +27,22 @@ std::size_t encodeWaitCount(int count, std::uint8_t* out);
 // run longer than a bank can take.
 bool placeFramedBytes(OutputImage& image, const std::uint8_t* bytes, std::size_t length);
 
+// The most bytes one frame of a register stream brings: its writes, and the
+// FM stream's opening block in its first frame.
+inline constexpr std::size_t kMaxFrameBytes = kBankBytes;
+static_assert(kMaxFmWritesPerFrame * kFmWriteBytes <= kMaxFrameBytes);
+static_assert(kMaxPsgWritesPerFrame * kPsgWriteBytes <= kMaxFrameBytes);
+
+// The bytes of register writes: PSG triplets, FM pairs. Return the bytes written.
+std::size_t encodePsgWrites(std::span<const RegisterWrite> writes, std::uint8_t* out);
+std::size_t encodeFmWrites(std::span<const RegisterWrite> writes, std::uint8_t* out);
+
+// The FM stream's opening block: 0xAD, then key off and attenuation 15 for the
+// melody channels (9, or 6 when the song's last pass left rhythm mode on).
+std::size_t fmInitBlock(bool rhythmMode, std::uint8_t* out);
+// Its length, in FM writes' room: it shares its frame's room in the bank.
+std::size_t fmInitBlockRoom(bool rhythmMode);
+
 // Frames the register writes of one stream (PSG triplets or FM pairs) with
 // their waits. The commands of frame f are reached after exactly f - 1 frames.
 class StreamFramer {
@@ -35,14 +52,16 @@ class StreamFramer {
   // empty), `last` tells the frame in which the song ended. Returns false when
   // the frame cannot be placed (longer than a bank takes).
   bool frame(OutputImage& image, const std::uint8_t* bytes, std::size_t length, bool last);
+  // The same for a frame's records: the PSG stream's, or the FM stream's
+  // (the first of which opens with the FM init block).
+  bool psgFrame(OutputImage& image, std::span<const RegisterWrite> writes, bool last);
+  bool fmFrame(OutputImage& image, std::span<const RegisterWrite> writes, bool last, bool first,
+               bool rhythmMode);
 
  private:
   int wait_ = 0;  // frames since the last emission
-  std::array<std::uint8_t, kFrameCommandCapacity + 8> scratch_{};
+  std::array<std::uint8_t, kMaxFrameBytes> bytes_{};
+  std::array<std::uint8_t, kMaxFrameBytes + 8> scratch_{};
 };
-
-// The FM stream's opening block: 0xAD, then key off and attenuation 15 for the
-// melody channels (9, or 6 when the song's last pass left rhythm mode on).
-std::size_t fmInitBlock(bool rhythmMode, std::uint8_t* out);
 
 }  // namespace kvtram

@@ -15,9 +15,9 @@ bool emitFmRegister(FrameOutput& out, int reg, std::uint8_t raw, bool& rhythmMod
     int low = std::min(15, (raw & 0x0F) + fmVolumeReduction);
     value = reg == 0x36 ? low : high * 16 + low;
   }
-  bool ok = out.appendFm(static_cast<std::uint8_t>(kFmWriteCommand + reg), static_cast<std::uint8_t>(value));
+  bool ok = out.appendFm(reg, static_cast<std::uint8_t>(value));
   // The mode switches after the write, so only later writes see it.
-  if (reg == 0x0E) rhythmMode = (raw & 0x20) != 0;
+  if (reg == kFmRhythmRegister) rhythmMode = (raw & 0x20) != 0;
   return ok;
 }
 
@@ -26,37 +26,29 @@ bool emitPsgRegister(FrameOutput& out, int reg, std::uint8_t raw, int psgVolumeR
   if (reg >= 8 && reg <= 10 && (raw & 0x10) == 0) {
     value = std::max(0, (raw & 0x0F) - psgVolumeReduction);
   }
-  return out.appendPsg(static_cast<std::uint8_t>(reg), static_cast<std::uint8_t>(value));
+  return out.appendPsg(reg, static_cast<std::uint8_t>(value));
 }
 
 bool emitRowWrite(FrameOutput& out, int channel, int low, int high, int rowsInstrument,
                   int fmVolumeReduction) {
   int key = ((high & 0x0F) != 0 || low != 0) ? 0x10 : 0;
   int attenuation = std::min(15, 15 - (high & 0x0F) + fmVolumeReduction);
-  return out.appendFm(static_cast<std::uint8_t>(0xC0 + channel), static_cast<std::uint8_t>(low)) &&
-         out.appendFm(static_cast<std::uint8_t>(0xD0 + channel),
-                      static_cast<std::uint8_t>((high >> 4) + key)) &&
-         out.appendFm(static_cast<std::uint8_t>(0xE0 + channel),
+  return out.appendFm(kFmFNumberLow + channel, static_cast<std::uint8_t>(low)) &&
+         out.appendFm(kFmKeyBlock + channel, static_cast<std::uint8_t>((high >> 4) + key)) &&
+         out.appendFm(kFmInstrumentVolume + channel,
                       static_cast<std::uint8_t>((rowsInstrument & 0xF0) | attenuation));
 }
 
 void writeSccEvent(FrameOutput& out, int channel, const ChannelState& state) {
   SccNoteEvent& event = out.scc[static_cast<std::size_t>(channel)];
-  event[0] = 'f';
-  event[1] = static_cast<std::uint8_t>(
-      std::min(15, static_cast<int>((state.volume & 0x3F) * 0.25 + 0.5)));
+  event.volume = static_cast<std::uint8_t>(std::min(15, static_cast<int>((state.volume & 0x3F) * 0.25 + 0.5)));
   int period = 0;
   if (state.frequency != 0) {
     period = static_cast<int>(111860.78125 / (state.frequency * 0.47912) + 0.5) - 1;
     period = std::clamp(period, 0, 4095);
   }
-  event[2] = 'y';
-  event[3] = static_cast<std::uint8_t>(period & 0xFF);
-  event[4] = static_cast<std::uint8_t>(period >> 8);
-  int offset = state.wave * 32;
-  event[5] = 'z';
-  event[6] = static_cast<std::uint8_t>(offset & 0xFF);
-  event[7] = static_cast<std::uint8_t>((offset >> 8) + 0x40);
+  event.period = static_cast<std::uint16_t>(period);
+  event.wave = static_cast<std::uint8_t>(state.waveOrSample);
   out.sccEventBytes[static_cast<std::size_t>(channel)] = 8;
 }
 
@@ -65,7 +57,7 @@ void writePcmEvent(FrameOutput& out, int channel, const ChannelState& state,
   PcmNoteEvent& event = out.pcm[static_cast<std::size_t>(channel)];
   event.changes |= changeBit;
   event.volume = static_cast<std::uint8_t>(state.volume & 0xFF);
-  event.sample = static_cast<std::uint8_t>(state.wave & 0xFF);
+  event.sample = static_cast<std::uint8_t>(state.waveOrSample & 0xFF);
   event.pitch = static_cast<std::uint8_t>(state.frequency & 0xFF);
   out.pcmEventBytes[static_cast<std::size_t>(channel)] = 4;
 }

@@ -1,6 +1,6 @@
-// What the channel commands write: FM register pairs (command 0xB0 + register,
-// value), PSG triplets (0x8F, register, value) and the note events, with the
-// volume reductions applied at the moment a command is produced.
+// What the channel commands write: FM and PSG register writes and the note
+// events, with the volume reductions applied at the moment a command is
+// produced.
 #pragma once
 
 #include <cstdint>
@@ -13,9 +13,15 @@ namespace kvtram {
 // SCC and PCM notes.
 struct ChannelState {
   int volume = 0;           // last volume operand, 0-255
-  int wave = 0;             // last wave number or sample number, 0-255
+  int waveOrSample = 0;     // last wave number (SCC notes) or sample number (PCM notes), 0-255
   int frequency = 0xFFFF;   // last frequency value or pitch byte, 0-65535
 };
+
+// The FM registers that the emission itself addresses.
+inline constexpr int kFmRhythmRegister = 0x0E;     // bit 5: rhythm mode
+inline constexpr int kFmFNumberLow = 0x10;         // + channel
+inline constexpr int kFmKeyBlock = 0x20;           // + channel: key 0x10, block, F-number bit 8
+inline constexpr int kFmInstrumentVolume = 0x30;   // + channel: instrument, attenuation
 
 // One FM register write of the song (register 0x00-0x3F). The attenuation
 // nibble of registers 0x30-0x38 grows by the reduction (stopping at 15); in

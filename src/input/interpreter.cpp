@@ -1,5 +1,6 @@
 #include "input/interpreter.h"
 
+#include "input/kv_format.h"
 #include "messages/messages.h"
 
 namespace kvtram {
@@ -33,6 +34,9 @@ using msg::kNoSuchMacro;
 using msg::kQueueOverflow;
 using msg::kStreamPastEnd;
 using msg::kTooManyRowChannels;
+
+// Whether `code` is one of the eight codes of the family starting at `first`.
+constexpr bool inFamily(std::uint8_t code, std::uint8_t first) { return code >= first && code < first + 8; }
 
 }  // namespace
 
@@ -212,13 +216,14 @@ int SongInterpreter::advanceFrames(int count, int& frameCounter, FrameOutput& ou
 }
 
 SongInterpreter::Flow SongInterpreter::execute(std::uint8_t code) {
-  if (code <= 0x3F) {
+  if (code <= kv::kFmRegisterWriteLast) {
     fm(code, readCommandByte());
-  } else if (code <= 0x4F) {
+  } else if (code <= kv::kPsgRegisterWriteLast) {
     std::uint8_t raw = readCommandByte();
-    if (!emitPsgRegister(*out_, code - 0x40, raw, options.psgVolumeReduction)) fail(kFrameTooBig);
-  } else if (code <= 0x8F || (code >= 0xA0 && code <= 0xA7) || (code >= 0xB0 && code <= 0xC7) ||
-             (code >= 0xD0 && code <= 0xD7)) {
+    if (!emitPsgRegister(*out_, code - kv::kPsgRegisterWrite, raw, options.psgVolumeReduction)) fail(kFrameTooBig);
+  } else if (code <= kv::kChannelFullNoteLast || inFamily(code, kv::kPcmNoteOn) ||
+             (code >= kv::kPcmNoteOnMidPitch && code < kv::kStreamSkip) ||
+             (code >= kv::kCompactSccNotes && code <= kv::kCompactSccNotesLast)) {
     noteCommand(code);
   } else {
     return controlCommand(code);
@@ -234,134 +239,141 @@ void SongInterpreter::frequencyOperands(ChannelState& state) {
 
 // The commands that set a note channel's state and write its note events.
 void SongInterpreter::noteCommand(std::uint8_t code) {
-  const int ch = code & 7;
+  const int ch = kv::channelOf(code);
   ChannelState& state = channels_[static_cast<std::size_t>(ch)];
-  if (code <= 0x57) {
+  if (inFamily(code, kv::kChannelVolume)) {
     state.volume = readCommandByte();
     noteEvent(ch, kPcmChannelVolume);
-  } else if (code <= 0x5F) {
-    state.wave = readCommandByte();
+  } else if (inFamily(code, kv::kChannelWave)) {
+    state.waveOrSample = readCommandByte();
     sccEvent(ch);
-  } else if (code <= 0x67) {
+  } else if (inFamily(code, kv::kChannelFrequency)) {
     frequencyOperands(state);
     noteEvent(ch, kPcmChannelFrequency);
-  } else if (code <= 0x6F) {
+  } else if (inFamily(code, kv::kChannelFrequencyVolume)) {
     frequencyOperands(state);
     state.volume = readCommandByte();
     noteEvent(ch, kPcmChannelFrequencyVolume);
-  } else if (code <= 0x77) {
-    state.wave = readCommandByte();
+  } else if (inFamily(code, kv::kChannelWaveVolume)) {
+    state.waveOrSample = readCommandByte();
     state.volume = readCommandByte();
     sccEvent(ch);
-  } else if (code <= 0x7F) {
-    state.wave = readCommandByte();
+  } else if (inFamily(code, kv::kChannelWaveFrequency)) {
+    state.waveOrSample = readCommandByte();
     frequencyOperands(state);
     sccEvent(ch);
-  } else if (code <= 0x8F) {
+  } else if (code <= kv::kChannelFullNoteLast) {
     state.volume = readCommandByte();
-    state.wave = readCommandByte();
+    state.waveOrSample = readCommandByte();
     frequencyOperands(state);
     sccEvent(ch);
-  } else if (code <= 0xA7) {
+  } else if (inFamily(code, kv::kPcmNoteOn)) {
     state.volume = readCommandByte();
-    state.wave = readCommandByte();
+    state.waveOrSample = readCommandByte();
     state.frequency = readCommandByte();
     pcmEvent(ch, kPcmNoteOn);
-  } else if (code <= 0xB7) {
+  } else if (inFamily(code, kv::kPcmNoteOnMidPitch)) {
     state.volume = readCommandByte();
-    state.wave = readCommandByte();
-    state.frequency = 0x80;
+    state.waveOrSample = readCommandByte();
+    state.frequency = kv::kPcmNoteOnMidPitchValue;
     pcmEvent(ch, kPcmNoteOn);
-  } else if (code <= 0xBF) {
+  } else if (inFamily(code, kv::kPcmVolume)) {
     state.volume = readCommandByte();
     pcmEvent(ch, kPcmVolumeChange);
-  } else if (code <= 0xC7) {
+  } else if (inFamily(code, kv::kPcmPitch)) {
     state.frequency = readCommandByte();
     pcmEvent(ch, kPcmPitchChange);
-  } else if (code <= 0xD7) {
-    int n = code - 0xCF;
-    for (int c = 0; c < n; ++c) {
-      int a = readCommandByte();
-      int b = readCommandByte();
-      ChannelState& s = channels_[static_cast<std::size_t>(c)];
-      s.volume = kCompactVolumes[b & 0x0F];
-      s.frequency = ((b >> 4) * 256 + a) * 4;
-      s.wave = 0;
-      sccEvent(c);
-    }
+  } else {
+    compactSccNotes(code - kv::kCompactSccNotes + 1);
+  }
+}
+
+void SongInterpreter::compactSccNotes(int channels) {
+  for (int c = 0; c < channels; ++c) {
+    int a = readCommandByte();
+    int b = readCommandByte();
+    ChannelState& s = channels_[static_cast<std::size_t>(c)];
+    s.volume = kCompactVolumes[b & 0x0F];
+    s.frequency = ((b >> 4) * 256 + a) * 4;
+    s.waveOrSample = 0;
+    sccEvent(c);
+  }
+}
+
+void SongInterpreter::directRows(int channels) {
+  for (int c = 0; c < channels; ++c) {
+    int low = readCommandByte();
+    int high = readCommandByte();
+    rowWrite(c, low, high);
   }
 }
 
 // Macros, channel masks, wave loads, row mode, loop jumps and the ends of
 // frame and song.
 SongInterpreter::Flow SongInterpreter::controlCommand(std::uint8_t code) {
-  if (code <= 0x9E) {
-    callMacro(code - 0x80);
-  } else if (code == 0x9F) {
-    callMacro(readCommandByte());
-  } else if (code == 0xA8) {
-    for (int i = 0; i < 8; ++i) {
-      if (!out_->appendFm(static_cast<std::uint8_t>(kFmWriteCommand + i), readCommandByte())) fail(kFrameTooBig);
-    }
-  } else if (code == 0xA9) {
-    pcmChannelMask_ = readCommandByte();
-  } else if (code == 0xAA) {
-    mixChannelMask_ = readCommandByte();
-  } else if (code == 0xAB) {
-    readCommandByte();
-  } else if (code == 0xAC) {
-    // Wave load: the wave bytes themselves do not reach the image (its
-    // wavetables are the song's wave set); channel 0 alternates waves 0 and 1.
-    ChannelState& first = channels_[0];
-    frequencyOperands(first);
-    first.wave = waveSlot_;
-    for (int i = 0; i < 32; ++i) readCommandByte();
-    waveSlot_ = 1 - waveSlot_;
-  } else if (code == 0xAD) {
-    int channels = readCommandByte();
-    if (channels > kRowChannels) {
-      fail(kTooManyRowChannels);
-      return Flow::Continue;
-    }
-    rowChannels_ = channels;
-    rowWait_ = 0;
-    nibblePending_ = false;
-    rowStep();
-  } else if (code == 0xAE) {
-    for (int c = 0; c < 9; ++c) {
-      int low = readCommandByte();
-      int high = readCommandByte();
-      rowWrite(c, low, high);
-    }
-  } else if (code == 0xAF) {
-    // ignored
-  } else if (code >= 0xC8 && code <= 0xCF) {
+  if (code >= kv::kMacroCallHigh && code <= kv::kMacroCallHighLast) {
+    callMacro(code - kv::kMacroCallHighBase);
+  } else if (code >= kv::kMacroCallLow && code <= kv::kMacroCallLowLast) {
+    callMacro(code - kv::kMacroCallLow);
+  } else if (code >= kv::kDirectRows && code <= kv::kDirectRowsLast) {
+    directRows(code - kv::kDirectRows + 1);
+  } else if (code >= kv::kStreamSkip && code <= kv::kStreamSkipLast) {
     streamByte();
     streamByte();
-  } else if (code >= 0xD8 && code <= 0xDF) {
-    int n = code - 0xD7;
-    for (int c = 0; c < n; ++c) {
-      int low = readCommandByte();
-      int high = readCommandByte();
-      rowWrite(c, low, high);
-    }
-  } else if (code <= 0xEF) {
-    callMacro(code - 0xE0);
-  } else if (code <= 0xFC) {
+  } else if (code >= kv::kIgnoredRange && code <= kv::kIgnoredRangeLast) {
     // ignored
-  } else if (code == 0xFD) {
-    int bank = readCommandByte();
-    int low = readCommandByte();
-    int high = readCommandByte();
-    ++loopCounter_;
-    if (loopCounter_ >= options.loopCount) return Flow::SongEnd;
-    position_ = song_.loopBase + static_cast<std::size_t>(bank) * 16384 +
-                static_cast<std::size_t>(high) * 256 + static_cast<std::size_t>(low);
-  } else if (code == 0xFE) {
-    return Flow::SongEnd;
   } else {
-    return Flow::FrameEnd;
+    switch (code) {
+      case kv::kMacroCall: callMacro(readCommandByte()); break;
+      case kv::kFmUserInstrument:
+        for (int i = 0; i < kv::kFmUserInstrumentValues; ++i) {
+          if (!out_->appendFm(static_cast<std::uint8_t>(i), readCommandByte())) fail(kFrameTooBig);
+        }
+        break;
+      case kv::kPcmChannelMask: pcmChannelMask_ = readCommandByte(); break;
+      case kv::kMixChannelMask: mixChannelMask_ = readCommandByte(); break;
+      case kv::kUnusedMask: readCommandByte(); break;
+      case kv::kWaveLoad: waveLoad(); break;
+      case kv::kRowMode: startRowMode(readCommandByte()); break;
+      case kv::kDirectRowAll: directRows(kv::kDirectRowAllChannels); break;
+      case kv::kLoopJump: return loopJump();
+      case kv::kSongEnd: return Flow::SongEnd;
+      case kv::kFrameEnd: return Flow::FrameEnd;
+      default: break;  // kv::kIgnored
+    }
   }
+  return Flow::Continue;
+}
+
+// The wave bytes themselves do not reach the image (its wavetables are the
+// song's wave set); channel 0 alternates waves 0 and 1.
+void SongInterpreter::waveLoad() {
+  ChannelState& first = channels_[0];
+  frequencyOperands(first);
+  first.waveOrSample = waveSlot_;
+  for (int i = 0; i < kv::kWaveLoadBytes; ++i) readCommandByte();
+  waveSlot_ = 1 - waveSlot_;
+}
+
+void SongInterpreter::startRowMode(int channels) {
+  if (channels > kRowChannels) {
+    fail(kTooManyRowChannels);
+    return;
+  }
+  rowChannels_ = channels;
+  rowWait_ = 0;
+  nibblePending_ = false;
+  rowStep();
+}
+
+SongInterpreter::Flow SongInterpreter::loopJump() {
+  int bank = readCommandByte();
+  int low = readCommandByte();
+  int high = readCommandByte();
+  ++loopCounter_;
+  if (loopCounter_ >= options.loopCount) return Flow::SongEnd;
+  position_ = song_.loopBase + static_cast<std::size_t>(bank) * kv::kLoopBankBytes +
+              static_cast<std::size_t>(high) * 256 + static_cast<std::size_t>(low);
   return Flow::Continue;
 }
 

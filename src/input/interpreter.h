@@ -87,6 +87,11 @@ class SongInterpreter {
   void noteCommand(std::uint8_t code);
   Flow controlCommand(std::uint8_t code);
   void frequencyOperands(ChannelState& state);
+  void compactSccNotes(int channels);
+  void directRows(int channels);
+  void waveLoad();
+  void startRowMode(int channels);
+  Flow loopJump();
   void callMacro(int index);
   void rowStep();
   void noteEvent(int ch, std::uint8_t pcmBit);

@@ -41,6 +41,21 @@ Bytes slice(const Bytes& b, std::size_t from, std::size_t count) {
   return Bytes(b.begin() + static_cast<long>(from), b.begin() + static_cast<long>(from + count));
 }
 
+// The FM init block shares its frame's room: a first frame of FM writes that
+// fits the frame record alone but not with the block is refused as too many
+// commands, one that fits both as too long for a bank.
+TEST_F(ConvertFileTest, TheFmInitBlockTakesRoomInTheFirstFrame) {
+  const std::pair<int, const char*> cases[] = {{8173, msg::kFrameTooLongForBank}, {8174, msg::kFrameTooBig}};
+  for (auto [writes, reason] : cases) {
+    SCOPED_TRACE(writes);
+    Bytes frame;
+    for (int i = 0; i < writes; ++i) frame.insert(frame.end(), {0x10, 0x01});
+    frame.insert(frame.end(), {kv::kFrameEnd, kv::kSongEnd});
+    std::string path = KvSongBuilder().stream(frame).write(dir.path(), "wide" + std::to_string(writes));
+    EXPECT_EQ(buildImage(*ws, path, options), reason);
+  }
+}
+
 TEST_F(ConvertFileTest, SongWithoutSamplesIsHeaderBankZeroAndTwoStreams) {
   // Frame 1: PSG register 7 and FM register 0x33; frame 2 ends the song.
   Bytes image = convert(KvSongBuilder().title("ABC").stream({0x47, 0x38, 0x33, 0x2C, 0xFF, 0xFE}));

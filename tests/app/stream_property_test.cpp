@@ -16,6 +16,7 @@
 #include "image/trm_decoder.h"
 #include "input/song_player.h"
 #include "support/kv_song_builder.h"
+#include "support/recorded_play.h"
 #include "support/xorshift_random.h"
 #include "support/temp_dir.h"
 
@@ -156,8 +157,8 @@ std::vector<FrameRecord> playRecorded(Workspace& ws, const std::string& path, co
   std::vector<FrameRecord> frames;
   playSong(interpreter, ws.frame, counter, [&](int, bool, const FrameOutput& out, int) {
     FrameRecord r;
-    r.psg.assign(out.psgCommands.begin(), out.psgCommands.begin() + static_cast<long>(out.psgCommandLength));
-    r.fm.assign(out.fmCommands.begin(), out.fmCommands.begin() + static_cast<long>(out.fmCommandLength));
+    r.psg = psgBytes(out);
+    r.fm = fmBytes(out);
     for (std::size_t c = 0; c < 8; ++c) {
       if (out.pcmEventBytes[c] != 0) r.pcm[c] = out.pcm[c];
       if (out.sccEventBytes[c] != 0) r.scc[c] = out.scc[c];
@@ -271,9 +272,9 @@ void checkChannelStream(const TrmStream& stream, const std::vector<FrameRecord>&
           EXPECT_EQ(change, !(a.note->changes & kPcmNoteOn));
         } else {
           ASSERT_EQ(cmd.kind, TrmCommandKind::SccNote);
-          EXPECT_EQ(cmd.reg, a.tone[3] + 256 * a.tone[4]);
-          EXPECT_EQ(cmd.value, a.tone[1]);
-          EXPECT_EQ(lastWave, a.tone[6] + 256 * a.tone[7]);
+          EXPECT_EQ(cmd.reg, a.tone.period);
+          EXPECT_EQ(cmd.value, a.tone.volume);
+          EXPECT_EQ(lastWave, waveAddress(a.tone.wave));
         }
         break;
       }

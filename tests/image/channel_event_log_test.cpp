@@ -14,11 +14,11 @@ TEST(ChannelEventLog, KeepsTheEventFramesOfTheRecordedChannels) {
   auto out = std::make_unique<FrameOutput>();
   auto log = std::make_unique<ChannelEventLog>();
   log->start(3);
-  // Frame 1: a note on channel 0, a tone on channel 1, both on channel 2, a note on channel 3.
+  // Frame 1: a PCM note on channel 0, an SCC note on channel 1, both on channel 2, a PCM note on channel 3.
   out->clear();
   out->pcm[0] = {kPcmNoteOn, 40, 2, 150};
   out->pcmEventBytes[0] = 4;
-  out->scc[1] = {'f', 9, 'y', 0x34, 0x0B, 'z', 0x20, 0x41};
+  out->scc[1] = {9, 2868, 9};
   out->sccEventBytes[1] = 8;
   out->pcm[2] = {kPcmPitchChange, 1, 1, 1};
   out->pcmEventBytes[2] = 4;
@@ -31,25 +31,25 @@ TEST(ChannelEventLog, KeepsTheEventFramesOfTheRecordedChannels) {
   log->record(*out, 3, true, 5);
 
   ASSERT_EQ(log->events(0).size(), 2u);
-  const ChannelEvent& note = log->events(0)[0];
-  EXPECT_EQ(note.frame, 1);
-  EXPECT_EQ(note.frameCounter, 2);
-  EXPECT_EQ(note.kinds, ChannelEvent::kNote);
-  EXPECT_EQ(note.changes, kPcmNoteOn);
-  EXPECT_EQ(note.volume, 40);
-  EXPECT_EQ(note.sample, 2);
-  EXPECT_EQ(note.pitch, 150);
+  const ChannelEvent& pcm = log->events(0)[0];
+  EXPECT_EQ(pcm.frame, 1);
+  EXPECT_EQ(pcm.frameCounter, 2);
+  EXPECT_EQ(pcm.kinds, ChannelEvent::kPcmNote);
+  EXPECT_EQ(pcm.pcm.changes, kPcmNoteOn);
+  EXPECT_EQ(pcm.pcm.volume, 40);
+  EXPECT_EQ(pcm.pcm.sample, 2);
+  EXPECT_EQ(pcm.pcm.pitch, 150);
 
   ASSERT_EQ(log->events(1).size(), 2u);
-  const ChannelEvent& tone = log->events(1)[0];
-  EXPECT_EQ(tone.kinds, ChannelEvent::kTone);
-  EXPECT_EQ(tone.toneVolume, 9);
-  EXPECT_EQ(tone.period, 0x0B34);
-  EXPECT_EQ(tone.waveAddress, 0x4120);
+  const ChannelEvent& scc = log->events(1)[0];
+  EXPECT_EQ(scc.kinds, ChannelEvent::kSccNote);
+  EXPECT_EQ(scc.scc.volume, 9);
+  EXPECT_EQ(scc.scc.period, 0x0B34);
+  EXPECT_EQ(scc.scc.wave, 9);
 
   ASSERT_EQ(log->events(2).size(), 2u);
-  EXPECT_EQ(log->events(2)[0].kinds, ChannelEvent::kNote | ChannelEvent::kTone);
-  EXPECT_EQ(log->events(2)[0].changes, kPcmPitchChange);
+  EXPECT_EQ(log->events(2)[0].kinds, ChannelEvent::kPcmNote | ChannelEvent::kSccNote);
+  EXPECT_EQ(log->events(2)[0].pcm.changes, kPcmPitchChange);
 
   for (int c = 0; c < 3; ++c) {
     const ChannelEvent& last = log->events(c)[1];
@@ -76,7 +76,7 @@ TEST(ChannelEventLog, HoldsAnEventInEveryFrameOfTheLongestPlay) {
   }
   for (int c = 0; c < kNoteChannels; ++c) {
     ASSERT_EQ(log->events(c).size(), static_cast<std::size_t>(kMaxFramesPerPlay)) << c;
-    EXPECT_EQ(log->events(c).back().kinds, ChannelEvent::kNote | ChannelEvent::kLast) << c;
+    EXPECT_EQ(log->events(c).back().kinds, ChannelEvent::kPcmNote | ChannelEvent::kLast) << c;
   }
 }
 

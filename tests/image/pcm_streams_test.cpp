@@ -43,11 +43,8 @@ class ChannelRun {
         }
         if (it->second.tone) {
           const Tone& t = *it->second.tone;
-          out_->scc[0] = {'f', static_cast<std::uint8_t>(t.volume), 'y',
-                          static_cast<std::uint8_t>(t.period & 0xFF),
-                          static_cast<std::uint8_t>(t.period >> 8), 'z',
-                          static_cast<std::uint8_t>(t.wave & 0xFF),
-                          static_cast<std::uint8_t>(t.wave >> 8)};
+          out_->scc[0] = {static_cast<std::uint8_t>(t.volume), static_cast<std::uint16_t>(t.period),
+                          static_cast<std::uint8_t>(t.wave)};
           out_->sccEventBytes[0] = 8;
         }
       }
@@ -131,10 +128,10 @@ TEST(PcmChannelStream, GroupTakesItsHighestVariant) {
 TEST(PcmChannelStream, TonesAndNotesResetEachOthersCaches) {
   ChannelRun run;
   Bytes s = run.run(20, {{2, noteOn(8, 0, 128)},
-                         {4, tone(9, 0x123, 0x4020)},
+                         {4, tone(9, 0x123, 1)},
                          {6, noteOn(8, 0, 128)},
-                         {8, tone(9, 0x123, 0x4020)},
-                         {10, tone(9, 0x456, 0x4020)}});
+                         {8, tone(9, 0x123, 1)},
+                         {10, tone(9, 0x456, 1)}});
   EXPECT_EQ(s, (Bytes{0xAC, 0x03,
                       0x7B, 0, 0x80, 0, 0, 0x66, 243, 95, 2,  // note of frame 2
                       0x7A, 0x20, 0x40, 0xAD, 0x23, 0x19, 2,  // tone of frame 4
@@ -147,7 +144,7 @@ TEST(PcmChannelStream, TonesAndNotesResetEachOthersCaches) {
 TEST(PcmChannelStream, ToneInTheFrameOfANoteIsLost) {
   ChannelRun run;
   Event both = noteOn(4, 0, 128);
-  both.tone = Tone{5, 100, 0x4000};
+  both.tone = Tone{5, 100, 0};
   Bytes s = run.run(8, {{2, both}});
   EXPECT_EQ(s, (Bytes{0xAC, 0x03, 0x7B, 0, 0x80, 0, 0, 0x66, 242, 95, 6, 0x69}));
 }

@@ -97,6 +97,31 @@ TEST(FmInitBlock, SilencesMelodyChannels) {
   EXPECT_EQ((Bytes(block + 21, block + 25)), (Bytes{0xD5, 0x00, 0xE5, 0x0F}));
 }
 
+// The frame records' register writes as the streams spell them, and the
+// first FM frame opening with the init block.
+TEST(RegisterWrites, EncodedAsPairsAndTriplets) {
+  const RegisterWrite writes[] = {{0x00, 0x11}, {0x0E, 0x20}, {0x3F, 0xFF}};
+  std::uint8_t b[16];
+  ASSERT_EQ(encodeFmWrites(writes, b), 6u);
+  EXPECT_EQ((Bytes(b, b + 6)), (Bytes{0xB0, 0x11, 0xBE, 0x20, 0xEF, 0xFF}));
+  ASSERT_EQ(encodePsgWrites({writes, 2}, b), 6u);
+  EXPECT_EQ((Bytes(b, b + 6)), (Bytes{0x8F, 0x00, 0x11, 0x8F, 0x0E, 0x20}));
+  EXPECT_EQ(encodeFmWrites({}, b), 0u);
+
+  auto image = std::make_unique<OutputImage>();
+  image->setUpHeader("");
+  StreamFramer framer;
+  framer.start();
+  ASSERT_TRUE(framer.fmFrame(*image, {writes, 1}, true, true, true));
+  const std::uint8_t* at = image->data() + kHeaderBytes + 0x4000;
+  EXPECT_EQ(Bytes(at, at + 25), (Bytes{0xAD, 0xD0, 0x00, 0xE0, 0x0F, 0xD1, 0x00, 0xE1, 0x0F, 0xD2, 0x00, 0xE2, 0x0F,
+                                       0xD3, 0x00, 0xE3, 0x0F, 0xD4, 0x00, 0xE4, 0x0F, 0xD5, 0x00, 0xE5, 0x0F}));
+  EXPECT_EQ(Bytes(at + 25, at + 30), (Bytes{0xB0, 0x11, 0xAC, 0x01, 0x69}));
+  // The block takes the room of as many FM writes as its bytes would fill.
+  EXPECT_EQ(fmInitBlockRoom(false), 19u);
+  EXPECT_EQ(fmInitBlockRoom(true), 13u);
+}
+
 TEST(WaitCount, ShortAndLongForms) {
   std::uint8_t b[3];
   EXPECT_EQ(encodeWaitCount(1, b), 1u);

@@ -74,8 +74,7 @@ TEST_F(Interpreter, FrameCounterAndResults) {
   // The second ends the song at 0xFE: no count for it, its output stays.
   EXPECT_EQ(interpreter.advanceFrames(2, counter, *out), 0);
   EXPECT_EQ(counter, 12);
-  EXPECT_EQ(Bytes(out->psgCommands.begin(), out->psgCommands.begin() + static_cast<long>(out->psgCommandLength)),
-            (Bytes{0x8F, 0, 0x01, 0x8F, 0, 0x02}));
+  EXPECT_EQ(psgBytes(*out), (Bytes{0x8F, 0, 0x01, 0x8F, 0, 0x02}));
 }
 
 TEST_F(Interpreter, SeveralFramesInOneCall) {
@@ -85,10 +84,10 @@ TEST_F(Interpreter, SeveralFramesInOneCall) {
   EXPECT_EQ(counter, 0);
   EXPECT_EQ(interpreter.advanceFrames(3, counter, *out), 1);
   EXPECT_EQ(counter, 3);
-  EXPECT_EQ(out->psgCommandLength, 9u);
+  EXPECT_EQ(out->psgCommandLength, 3u);
   out->clear();
   EXPECT_EQ(interpreter.advanceFrames(1, counter, *out), 1);
-  EXPECT_EQ(out->psgCommands[2], 0x04);
+  EXPECT_EQ(out->psgCommands[0].value, 0x04);
   EXPECT_EQ(interpreter.advanceFrames(1, counter, *out), 0);
   EXPECT_EQ(counter, 4);
 }
@@ -136,7 +135,7 @@ TEST_F(Interpreter, SongThatNeverEndsStopsInFrame36001) {
   int ended = 0;
   int frames = playSong(interpreter, *out, counter, [&](int frame, bool goesOn, const FrameOutput& o, int) {
     if (!goesOn) ended = frame;
-    EXPECT_EQ(o.psgCommandLength, 3u);
+    EXPECT_EQ(o.psgCommandLength, 1u);
   });
   EXPECT_EQ(frames, 36001);
   EXPECT_EQ(ended, 36001);
@@ -472,14 +471,14 @@ TEST_F(Interpreter, OptionsAreReadWhenUsed) {
   interpreter.options.psgVolumeReduction = 2;
   interpreter.options.fmVolumeReduction = 3;
   interpreter.advanceFrames(1, counter, *out);
-  EXPECT_EQ(out->psgCommands[2], 0x0D);
-  EXPECT_EQ(out->fmCommands[1], 0x23);
+  EXPECT_EQ(out->psgCommands[0].value, 0x0D);
+  EXPECT_EQ(out->fmCommands[0].value, 0x23);
   out->clear();
   interpreter.options.psgVolumeReduction = 15;
   interpreter.options.fmVolumeReduction = 0;
   interpreter.advanceFrames(1, counter, *out);
-  EXPECT_EQ(out->psgCommands[2], 0x00);
-  EXPECT_EQ(out->fmCommands[1], 0x20);
+  EXPECT_EQ(out->psgCommands[0].value, 0x00);
+  EXPECT_EQ(out->fmCommands[0].value, 0x20);
 }
 
 TEST_F(Interpreter, ChangeBitsGatherUntilTheCallerClearsThem) {
@@ -552,23 +551,23 @@ TEST_F(Interpreter, LoadResetsPlaybackButKeepsRhythmMode) {
   load(second);
   out->clear();
   EXPECT_EQ(interpreter.advanceFrames(1, counter, *out), 1);
-  EXPECT_EQ(Bytes(out->fmCommands.begin(), out->fmCommands.begin() + 2), (Bytes{0xE6, 0x0B}));
+  EXPECT_EQ(out->fmCommands[0], (RegisterWrite{0x36, 0x0B}));
   // Channel 0 is back at its start state: volume 0, frequency 0xFFFF (period 3).
   ASSERT_EQ(out->sccEventBytes[0], 8);
-  EXPECT_EQ(out->scc[0], (SccNoteEvent{0x66, 0x00, 0x79, 0x03, 0x00, 0x7A, 0x00, 0x40}));
+  EXPECT_EQ(out->scc[0], (SccNoteEvent{0x00, 3, 0}));
   EXPECT_EQ(out->pcmEventBytes[0], 0);
   out->clear();
   EXPECT_EQ(interpreter.advanceFrames(1, counter, *out), 1);
   ASSERT_EQ(out->sccEventBytes[0], 8);
   // 0x50 after the wave load: wave 0, frequency 1000.
-  EXPECT_EQ(out->scc[0], (SccNoteEvent{0x66, 0x00, 0x79, 0xE8, 0x00, 0x7A, 0x00, 0x40}));
+  EXPECT_EQ(out->scc[0], (SccNoteEvent{0x00, 232, 0}));
   EXPECT_EQ(out->pcmEventBytes[0], 0);
 
   interpreter.setRhythmMode(false);
   load(second);
   out->clear();
   interpreter.advanceFrames(1, counter, *out);
-  EXPECT_EQ(Bytes(out->fmCommands.begin(), out->fmCommands.begin() + 2), (Bytes{0xE6, 0x5B}));
+  EXPECT_EQ(out->fmCommands[0], (RegisterWrite{0x36, 0x5B}));
 }
 
 }  // namespace

@@ -20,8 +20,8 @@ TEST(InterpreterSmoke, PlaysPsgAndFmFrames) {
   int counter = 0;
   std::vector<std::vector<std::uint8_t>> psg, fm;
   int frames = playSong(interp, out, counter, [&](int, bool, const FrameOutput& o, int) {
-    psg.emplace_back(o.psgCommands.begin(), o.psgCommands.begin() + static_cast<long>(o.psgCommandLength));
-    fm.emplace_back(o.fmCommands.begin(), o.fmCommands.begin() + static_cast<long>(o.fmCommandLength));
+    psg.push_back(psgBytes(o));
+    fm.push_back(fmBytes(o));
   });
   EXPECT_EQ(frames, 3);
   EXPECT_EQ(interp.failure(), "");
