@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
   const std::uint8_t defaults = kStrictMid | kStrictMidHigh;
 
   const Bytes ignored = queueFloodSong(ignoredBytesFiller()).musicBytes();
-  const Bytes notes = queueFloodSong(wavetableNotesFiller()).musicBytes();
+  const Bytes notes = queueFloodSong(sccNotesFiller()).musicBytes();
   const Bytes plain = KvSongBuilder().version(1).sample(Bytes(256, 128)).stream({0xA0, 15, 0, 0x40, 0xFF, 0xFE})
                           .musicBytes();
   const Bytes plainSamples(256, 128);

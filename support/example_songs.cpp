@@ -94,7 +94,7 @@ KvSongBuilder pcmExample() {
   append(s, {0xA0, 0x3C, 0x01, 0x64, 0x71, 0x00, 0x3C, 0x47, 0x3E, 0x48, 0x0A, 0x40, 0x80, 0xFF});
   emptyFrames(s, 1);
   append(s, {0xC0, 0x96, 0xFF});              // 3: pitch 150 in the same note: the note needs a higher variant
-  append(s, {0x79, 0x01, 0xF4, 0x01, 0xFF});  // 4: channel 1 tone, wave 1, frequency 500
+  append(s, {0x79, 0x01, 0xF4, 0x01, 0xFF});  // 4: channel 1 SCC note, wave 1, frequency 500
   append(s, {0xB8, 0x28, 0xFF});              // 5: channel 0 volume 40
   emptyFrames(s, 2);
   append(s, {0xA0, 0x3F, 0x02, 0x80, 0xFF});  // 8: note-on, sample 2, pitch 128
@@ -111,8 +111,8 @@ KvSongBuilder pcmExample() {
   append(s, {0xA0, 0x37, 0x02, 0xBB, 0xA1, 0x37, 0x01, 0xBA, 0xFF});  // 20: pitches 187 and 186
   emptyFrames(s, 1);
   append(s, {0xA0, 0x30, 0x01, 0x81, 0xFF});  // 22: pitch 129
-  append(s, {0x59, 0x00, 0xFF});              // 23: channel 1 back to a tone
-  // 24: a note and a tone on channel 1 in one frame: the stream keeps the note.
+  append(s, {0x59, 0x00, 0xFF});              // 23: channel 1 back to SCC notes
+  // 24: a PCM and an SCC note on channel 1 in one frame: the stream keeps the PCM note.
   append(s, {0xA1, 0x3C, 0x01, 0x81, 0x79, 0x01, 0xE8, 0x03, 0xFF});
   emptyFrames(s, 6);
   append(s, {0xFE});

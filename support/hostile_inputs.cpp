@@ -11,7 +11,7 @@ KvSongBuilder queueFloodSong(const Bytes& filler) {
 
 Bytes ignoredBytesFiller() { return Bytes(255, 0xF0); }
 
-Bytes wavetableNotesFiller() {
+Bytes sccNotesFiller() {
   Bytes notes;
   for (int i = 0; i < 51; ++i) {
     Bytes note{static_cast<std::uint8_t>(0x80 + i % 8), 15, 0, static_cast<std::uint8_t>(0x10 + i), 0x01};

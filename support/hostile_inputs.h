@@ -12,7 +12,7 @@ namespace kvtram {
 // channels, no samples.
 KvSongBuilder queueFloodSong(const Bytes& filler);
 Bytes ignoredBytesFiller();      // 255 x 0xF0
-Bytes wavetableNotesFiller();    // 51 wavetable notes of 5 bytes on channels 0-7
+Bytes sccNotesFiller();          // 51 SCC notes of 5 bytes on channels 0-7
 
 // A well-formed long song: `frames` frames of 75 bytes, each with a note on
 // every one of eight PCM channels, 18 FM and 3 PSG writes.

@@ -74,7 +74,7 @@ std::string Conversion::run(SizeReport* report) {
   SongInterpreter& interpreter = ws_.interpreter;
   KvSong& song = ws_.song;
   OutputImage& image = ws_.image;
-  interpreter.options = {options_.loopCount, options_.fmVolumeReduction, options_.psgVolumeReduction};
+  interpreter.options = playbackOptions(options_);
   // One budget for all the plays of this file, however many there are.
   interpreter.work.refill();
 
@@ -99,7 +99,7 @@ std::string Conversion::run(SizeReport* report) {
       !reason.empty()) {
     return reason;
   }
-  if (image.overflowed() && report == nullptr) return msg::kImageBeyondBanks;
+  if (image.overflowed() && report == nullptr) return msg::imageBeyondBanks(kMaxBanks);
   measured(report, ImagePart::Kind::Samples, samplesStart);
 
   const int psgStart = image.address();
@@ -137,7 +137,7 @@ std::string Conversion::run(SizeReport* report) {
   }
   if (internalError) return msg::kInternalError;
   if (report != nullptr) report->end = image.address();
-  if (image.overflowed()) return msg::kImageBeyondBanks;
+  if (image.overflowed()) return msg::imageBeyondBanks(kMaxBanks);
 
   image.finish(song.waveSet.data(), song.waveCount, interpreter.rhythmMode());
   return {};

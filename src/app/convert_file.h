@@ -7,16 +7,24 @@
 
 #include "app/options.h"
 #include "app/size_report.h"
+#include "input/interpreter.h"
 
 namespace kvtram {
 
 class Workspace;
 
+// The options the interpreter reads while it plays.
+inline PlaybackOptions playbackOptions(const ConversionOptions& options) {
+  return {.loopCount = options.loopCount,
+          .fmVolumeReduction = options.fmVolumeReduction,
+          .psgVolumeReduction = options.psgVolumeReduction};
+}
+
 // Runs the passes over the KV file at `kvPath` and leaves the image in the
 // workspace. Returns "" or the reason the song failed (messages.h), without
 // the path, which the reporter puts in front. With `report`, the image is
 // also measured into it, and an image too big for the banks is measured
-// whole before its reason, msg::kImageBeyondBanks, is returned.
+// whole before its reason, msg::imageBeyondBanks, is returned.
 std::string buildImage(Workspace& workspace, const std::string& kvPath, const ConversionOptions& options,
                        SizeReport* report = nullptr);
 

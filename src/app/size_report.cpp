@@ -1,5 +1,7 @@
 #include "app/size_report.h"
 
+#include <optional>
+
 #include "image/output_image.h"
 
 namespace kvtram {
@@ -37,6 +39,21 @@ int SizeReport::banks() const { return (end + kBankBytes - 1) / kBankBytes; }
 
 long SizeReport::freeBytes() const { return kAddressLimit - end; }
 
+namespace {
+
+// The first part that reaches past the last bank: where the image stops fitting.
+std::optional<std::string> partBeyondBanks(const SizeReport& report) {
+  for (const PlacedVariant& v : report.variants) {
+    if (v.end > kAddressLimit) return "sample " + std::to_string(v.sample) + " variant " + std::to_string(v.variant);
+  }
+  for (const ImagePart& part : report.parts) {
+    if (part.end > kAddressLimit) return partName(part);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::string describeSize(const SizeReport& report, const std::string& indent) {
   std::string text = indent + "image           " + plural(report.imageBytes(), "byte", "bytes") + " in " +
                      plural(report.banks(), "bank", "banks") + " (header and bank 0 included)\n";
@@ -56,22 +73,7 @@ std::string describeSize(const SizeReport& report, const std::string& indent) {
             std::to_string(kMaxBanks) + " banks\n";
     return text;
   }
-  // The first part that reaches past the last bank is where the image stops fitting.
-  std::string where = "the image";
-  for (const PlacedVariant& v : report.variants) {
-    if (v.end > kAddressLimit) {
-      where = "sample " + std::to_string(v.sample) + " variant " + std::to_string(v.variant);
-      break;
-    }
-  }
-  if (where == "the image") {
-    for (const ImagePart& part : report.parts) {
-      if (part.end > kAddressLimit) {
-        where = partName(part);
-        break;
-      }
-    }
-  }
+  const std::string where = partBeyondBanks(report).value_or("the image");
   text += indent + "  does not fit: " + plural(-free, "byte", "bytes") + " beyond the " +
           std::to_string(kMaxBanks) + " banks, from " + where + " on\n";
   return text;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <ostream>
 
+#include "image/trm_decoder.h"
 #include "io/file_io.h"
 #include "messages/messages.h"
 
@@ -188,7 +189,7 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   dumpCmd->add_option("--waves", dump.waveCount,
                       "Number of wavetables at the start of bank 0 (default: found from the sample pointer table)")
       ->type_name("N")
-      ->check(CLI::Range(0, 512));
+      ->check(CLI::Range(0, kMaxDecodedWaves));
   dumpCmd->add_option("FILE", dump.files, "TRAM images (.trm)")->required();
   dumpCmd->footer(
       "Prints for each image its path, the header, bank 0 (wavetables, sample pointer table) and\n"

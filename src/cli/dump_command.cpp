@@ -12,6 +12,7 @@
 #include "input/shift_jis.h"
 #include "image/trm_decoder.h"
 #include "io/file_io.h"
+#include "messages/hex_text.h"
 #include "messages/messages.h"
 
 namespace kvtram {
@@ -28,13 +29,13 @@ std::string format(const char* pattern, long long a, long long b = 0, long long 
   return text;
 }
 
-std::string address(int a) { return format("0x%06llX", a); }
+std::string address(int a) { return hex::number(static_cast<std::uint64_t>(static_cast<long long>(a)), 6); }
 
 std::string hexBytes(std::span<const std::uint8_t> bytes, std::size_t limit) {
   std::string text;
   for (std::size_t i = 0; i < bytes.size() && i < limit; ++i) {
     if (i) text += ' ';
-    text += format("%02llX", bytes[i]);
+    text += hex::digits(bytes[i], 2);
   }
   if (bytes.size() > limit) text += " ..";
   return text;

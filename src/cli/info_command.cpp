@@ -18,17 +18,12 @@
 #include "input/shift_jis.h"
 #include "input/song_player.h"
 #include "io/file_io.h"
+#include "messages/hex_text.h"
 #include "messages/messages.h"
 
 namespace kvtram {
 
 namespace {
-
-std::string hexByte(int value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value & 0xFF));
-  return text;
-}
 
 // Whether the file's bytes begin as a TRAM image's header does.
 bool looksLikeTramImage(const FileBuffer& file) {
@@ -61,8 +56,8 @@ std::string describeSong(Workspace& ws, const std::string& path, const InfoArgs&
   out << printable(path) << "\n";
   out << "  title           \"" << shiftJisToUtf8(song.title) << "\"\n";
   out << "  format version  " << song.formatVersion << "\n";
-  out << "  PCM channels    " << song.pcmChannelCount << " (PCM channel mask " << hexByte(song.pcmChannelMask)
-      << ", mix channel mask " << hexByte(song.mixChannelMask) << ")\n";
+  out << "  PCM channels    " << song.pcmChannelCount << " (PCM channel mask " << hex::number(song.pcmChannelMask & 0xFF, 2)
+      << ", mix channel mask " << hex::number(song.mixChannelMask & 0xFF, 2) << ")\n";
   out << "  samples         " << song.sampleCount;
   if (song.sampleCount > 0) out << " (sample file " << printable(song.sampleShown) << ")";
   out << "\n";
@@ -105,7 +100,7 @@ std::string describeSong(Workspace& ws, const std::string& path, const InfoArgs&
   // the banks is what the report is for, not a failure here.
   SizeReport report;
   if (std::string reason = buildImage(ws, path, args.options, &report);
-      !reason.empty() && reason != msg::kImageBeyondBanks) {
+      !reason.empty() && reason != msg::imageBeyondBanks(kMaxBanks)) {
     return reason;
   }
   out << describeSize(report, "  ");

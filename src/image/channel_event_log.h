@@ -2,7 +2,7 @@
 // kept so that the channel passes read them instead of playing the song again.
 //
 // A PCM channel's stream depends only on its event frames (the frames in which
-// it had a note or a tone, and the song's last frame) and on how many frames
+// it had a PCM or an SCC note, and the song's last frame) and on how many frames
 // lie between them. Those events do not depend on the rhythm mode a play
 // starts in, nor does the song's way through its stream, so every play from
 // the song's start sees the same ones: one play records them for all channels.

@@ -112,6 +112,7 @@ inline constexpr std::uint8_t kNextBankCommand = 0x68;  // the rest of the bank 
 // kFmWriteCommand + register (0x00-0x3F), value. The frame records' register
 // writes are spelled so, in the order the frame made them.
 inline constexpr std::uint8_t kPsgWriteCommand = 0x8F;
+inline constexpr int kPsgRegisters = 16;
 inline constexpr std::size_t kPsgWriteBytes = 3;
 inline constexpr std::uint8_t kFmWriteCommand = 0xB0;
 inline constexpr int kFmRegisters = 0x40;

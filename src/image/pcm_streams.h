@@ -64,7 +64,7 @@ class VariantPlan {
 void planChannel(VariantPlan& plan, int channel, std::span<const ChannelEvent> events, bool highQuality);
 
 // Emission of one channel's stream from its event frames, with the plan, at
-// the image's current address. A note or tone is written at the channel's
+// the image's current address. A PCM or SCC note is written at the channel's
 // next event frame, when its length is known; every wait counts all frames
 // of the song, event frames or not.
 enum class ChannelStreamResult { Ok, InternalError, FrameTooLongForBank };

@@ -1,7 +1,9 @@
 #include "image/trm_decoder.h"
 
 #include <algorithm>
-#include <cstdio>
+
+#include "messages/hex_text.h"
+#include "messages/messages.h"
 
 namespace kvtram {
 
@@ -11,17 +13,9 @@ constexpr int kHeader = kHeaderBytes;
 constexpr int kBank = kBankBytes;
 constexpr int kBankZeroEnd = kHeader + kBank;  // file offset behind bank 0
 
-std::string hexAddress(int address) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%06X", static_cast<unsigned>(address));
-  return text;
-}
-
-std::string hexByte(int value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value & 0xFF));
-  return text;
-}
+// 0x and six digits; 0x and two digits.
+std::string hexAddress(int address) { return hex::number(static_cast<std::uint32_t>(address), 6); }
+std::string hexByte(int value) { return hex::number(static_cast<std::uint32_t>(value & 0xFF), 2); }
 
 // Walks one stream forwards from its start pointer. Every command's bytes lie
 // within one bank; 0x68 moves on to the next bank start, so the address grows
@@ -45,9 +39,9 @@ class StreamWalker {
   }
   std::uint8_t at(int address) const { return file_[static_cast<std::size_t>(address + kHeader)]; }
   std::string fault(int address, const std::string& what) const {
-    return streamName(stream_) + " : " + hexAddress(address) + " " + what;
+    return msg::streamFault(streamName(stream_), hexAddress(address), what);
   }
-  std::string truncated(int address) const { return fault(address, "でファイルが終わっています"); }
+  std::string truncated(int address) const { return fault(address, msg::kStreamCutOff); }
   // Reads a wait count (1-255, or 0 lo hi for 256 and more) at `address`.
   std::string count(int address, int& value, int& length) const;
   std::string fmInit(int address, TrmCommand& command) const;
@@ -78,7 +72,7 @@ std::string StreamWalker::count(int address, int& value, int& length) const {
   if (!has(address, 3)) return truncated(address);
   value = at(address + 1) + 256 * at(address + 2);
   length = 3;
-  if (value <= 255) return fault(address, "の待ち数 " + std::to_string(value) + " が長い形式で書かれています");
+  if (value <= 255) return fault(address, msg::longFormShortWait(value));
   return {};
 }
 
@@ -100,7 +94,7 @@ std::string StreamWalker::fmInit(int address, TrmCommand& command) const {
   int expected = rhythmMode_ == 1 ? 6 : 9;
   int other = expected == 6 ? 9 : 6;
   int channels = matches(expected) ? expected : matches(other) ? other : 0;
-  if (channels == 0) return fault(address, "の FM 初期化ブロックが壊れています");
+  if (channels == 0) return fault(address, msg::kFmInitBlockBroken);
   command.kind = TrmCommandKind::FmInit;
   command.length = 1 + 4 * channels;
   command.count = channels;
@@ -133,13 +127,13 @@ std::string StreamWalker::psgCommand(int address, int op, TrmCommand& c, bool& k
   if (std::string failure = operands(address, 3, c); !failure.empty()) return failure;
   c.reg = at(address + 1);
   c.value = at(address + 2);
-  if (c.reg > 15) return fault(address, "の PSG レジスタ番号 " + std::to_string(c.reg) + " は 15 を超えます");
+  if (c.reg > kPsgRegisters - 1) return fault(address, msg::psgRegisterBeyond(c.reg, kPsgRegisters - 1));
   return {};
 }
 
 std::string StreamWalker::fmCommand(int address, int op, bool first, TrmCommand& c, bool& known) const {
   if (first) {
-    if (op != kFmInitCommand) return fault(address, "に FM 初期化ブロック (0xAD) がありません");
+    if (op != kFmInitCommand) return fault(address, msg::noFmInitBlock(hexByte(kFmInitCommand)));
     return fmInit(address, c);
   }
   if (op == kWaitCommand) {
@@ -159,7 +153,7 @@ std::string StreamWalker::fmCommand(int address, int op, bool first, TrmCommand&
 
 std::string StreamWalker::channelCommand(int address, int op, bool first, TrmCommand& c, bool& known) const {
   if (first) {
-    if (op != kWaitCommand) return fault(address, "に最初の待ち (0xAC) がありません");
+    if (op != kWaitCommand) return fault(address, msg::noOpeningWait(hexByte(kWaitCommand)));
     c.kind = TrmCommandKind::Wait;
     return withCount(address, 1, c);
   }
@@ -175,7 +169,7 @@ std::string StreamWalker::channelCommand(int address, int op, bool first, TrmCom
     c.pointer = at(address + 1) + 256 * (hi - kBankZeroWindow);
     if (hi < kBankZeroWindow || hi >= kBankZeroWindow + kBank / 256 || at(address + 3) != 0 ||
         at(address + 4) != 0) {
-      return fault(address, "のサンプル選択 (0x7B) のオペランドが不正です");
+      return fault(address, msg::badSampleSelection(hexByte(kSelectSampleCommand)));
     }
     return {};
   }
@@ -218,7 +212,7 @@ std::string StreamWalker::walk() {
       stream_.endTime = time;  // the caller adds the rest of the shared stream
       return {};
     }
-    if (budget_ == 0) return fault(address, "までにコマンドが多すぎます");
+    if (budget_ == 0) return fault(address, msg::kTooManyCommands);
     --budget_;
     if (!has(address, 1)) return truncated(address);
     if (decodedBy_ != nullptr) (*decodedBy_)[static_cast<std::size_t>(address + kHeader)] = static_cast<std::uint8_t>(stream_.channel + 1);
@@ -234,7 +228,7 @@ std::string StreamWalker::walk() {
       int next = (address / kBank + 1) * kBank;
       for (int a = address + 1; a < next; ++a) {
         if (!has(a, 1)) return truncated(a);
-        if (at(a) != 0) return fault(a, "は次バンクコマンドの後ろなのに 0 ではありません");
+        if (at(a) != 0) return fault(a, msg::kNotZeroBehindNextBank);
       }
       stream_.commands.push_back(c);
       address = next;
@@ -256,10 +250,10 @@ std::string StreamWalker::walk() {
       case TrmStreamKind::Fm: failure = fmCommand(address, op, first, c, known); break;
       case TrmStreamKind::PcmChannel: failure = channelCommand(address, op, first, c, known); break;
     }
-    if (!known) return fault(address, "に不明なコマンド " + hexByte(op) + " があります");
+    if (!known) return fault(address, msg::unknownCommand(hexByte(op)));
     if (!failure.empty()) return failure;
     if (address / kBank != (address + c.length - 1) / kBank) {
-      return fault(address, "のコマンドがバンク境界をまたいでいます");
+      return fault(address, msg::kCommandAcrossBanks);
     }
     first = false;
     if (c.kind == TrmCommandKind::Wait || c.kind == TrmCommandKind::Note || c.kind == TrmCommandKind::SccNote) {
@@ -359,7 +353,7 @@ std::string decodeBankZero(TrmImage& image, int givenWaveCount) {
   // byte (0x40 or more) is the last byte that cannot be zero.
   constexpr int kLastNonZero = 2 * kVariantEntryBytes + 2;
   const std::uint8_t firstBank = bankPointer(kFirstBankedAddress)[0];
-  for (int w = 0; kWaveTableBytes * w + kLastNonZero <= last && w <= 512; ++w) {
+  for (int w = 0; kWaveTableBytes * w + kLastNonZero <= last && w <= kMaxDecodedWaves; ++w) {
     const int base = kWaveTableBytes * w;
     if (file[static_cast<std::size_t>(kHeader + base)] != firstBank) continue;
     const int count = (last - base - kLastNonZero) / kSampleEntryBytes + 1;
@@ -373,42 +367,14 @@ std::string decodeBankZero(TrmImage& image, int givenWaveCount) {
       return {};
     }
   }
-  return "バンク 0 にサンプルポインタ表が見つかりません (波形数を指定すれば読めます)";
+  return msg::kNoSamplePointerTable;
 }
 
-}  // namespace
-
-TrmPointer decodeBankPointer(const std::uint8_t* bytes) {
-  TrmPointer p;
-  std::copy(bytes, bytes + kPointerBytes, p.raw.begin());
-  p.null = bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 0;
-  p.valid = !p.null && bytes[2] >= kPointerWindowBase && bytes[2] < kPointerWindowBase + kBank / 256;
-  if (p.valid) p.address = bytes[0] * kBank + (bytes[2] - kPointerWindowBase) * 256 + bytes[1];
-  return p;
-}
-
-std::string streamName(const TrmStream& stream) {
-  switch (stream.kind) {
-    case TrmStreamKind::Psg: return "PSG ストリーム";
-    case TrmStreamKind::Fm: return "FM ストリーム";
-    case TrmStreamKind::PcmChannel: break;
-  }
-  return "PCM チャンネル " + std::to_string(stream.channel) + " のストリーム (ヘッダー " +
-         std::to_string(stream.headerOffset) + ")";
-}
-
-std::string decodeTrm(std::span<const std::uint8_t> file, TrmImage& image, int waveCount) {
-  image = TrmImage{};
-  image.file.assign(file.begin(), file.end());
-  const std::vector<std::uint8_t>& bytes = image.file;
-  if (bytes.size() < static_cast<std::size_t>(kHeader)) {
-    return "TRAM イメージではありません (ヘッダーの 576 バイトに足りません: " + std::to_string(bytes.size()) +
-           " バイト)";
-  }
-  TrmHeader& h = image.header;
+// The header's fields, and how many bytes it holds outside them.
+std::string decodeHeader(const std::vector<std::uint8_t>& bytes, TrmHeader& h) {
   std::copy(bytes.begin() + kMagicOffset, bytes.begin() + kMagicOffset + kMagic.size(), h.magic.begin());
   if (h.magic != kMagic) {
-    return "TRAM イメージではありません (オフセット 139 に TRAM がありません)";
+    return msg::imageWithoutMagic(kMagicOffset, std::string(kMagic.begin(), kMagic.end()));
   }
   h.psg = decodeBankPointer(bytes.data() + kPsgStreamPointer);
   h.fm = decodeBankPointer(bytes.data() + kFmStreamPointer);
@@ -434,8 +400,40 @@ std::string decodeTrm(std::span<const std::uint8_t> file, TrmImage& image, int w
     for (int slot : kChannelSlotOffsets) field = field || within(offset, slot, kPointerBytes);
     if (!field && bytes[static_cast<std::size_t>(offset)] != 0) ++h.strayBytes;
   }
+  return {};
+}
+
+}  // namespace
+
+TrmPointer decodeBankPointer(const std::uint8_t* bytes) {
+  TrmPointer p;
+  std::copy(bytes, bytes + kPointerBytes, p.raw.begin());
+  p.null = bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 0;
+  p.valid = !p.null && bytes[2] >= kPointerWindowBase && bytes[2] < kPointerWindowBase + kBank / 256;
+  if (p.valid) p.address = bytes[0] * kBank + (bytes[2] - kPointerWindowBase) * 256 + bytes[1];
+  return p;
+}
+
+std::string streamName(const TrmStream& stream) {
+  switch (stream.kind) {
+    case TrmStreamKind::Psg: return msg::kPsgStreamName;
+    case TrmStreamKind::Fm: return msg::kFmStreamName;
+    case TrmStreamKind::PcmChannel: break;
+  }
+  return msg::pcmStreamName(stream.channel, stream.headerOffset);
+}
+
+std::string decodeTrm(std::span<const std::uint8_t> file, TrmImage& image, int waveCount) {
+  image = TrmImage{};
+  image.file.assign(file.begin(), file.end());
+  const std::vector<std::uint8_t>& bytes = image.file;
+  if (bytes.size() < static_cast<std::size_t>(kHeader)) {
+    return msg::imageShorterThanHeader(kHeader, bytes.size());
+  }
+  TrmHeader& h = image.header;
+  if (std::string failure = decodeHeader(bytes, h); !failure.empty()) return failure;
   if (bytes.size() < static_cast<std::size_t>(kBankZeroEnd)) {
-    return "TRAM イメージが途中で終わっています (バンク 0 の途中、" + std::to_string(bytes.size()) + " バイト)";
+    return msg::imageEndsInBankZero(bytes.size());
   }
 
   // The streams first: the channel streams' sample selections help to find
@@ -448,8 +446,8 @@ std::string decodeTrm(std::span<const std::uint8_t> file, TrmImage& image, int w
   };
   auto walk = [&](TrmStream& stream, const TrmPointer& pointer, std::vector<std::uint8_t>* decodedBy) {
     if (!pointer.valid || pointer.address < kFirstBankedAddress) {
-      keep(streamName(stream) + " : 開始ポインタ " + hexByte(pointer.raw[0]) + " " + hexByte(pointer.raw[1]) + " " +
-           hexByte(pointer.raw[2]) + " が不正です");
+      keep(msg::badStartPointer(streamName(stream), hexByte(pointer.raw[0]) + " " + hexByte(pointer.raw[1]) + " " +
+                                                        hexByte(pointer.raw[2])));
       return;
     }
     stream.start = pointer.address;

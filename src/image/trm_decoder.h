@@ -134,6 +134,10 @@ struct TrmImage {
   }
 };
 
+// The most wavetables the sample pointer table is looked for behind (and that
+// `kvtram dump --waves` takes).
+inline constexpr int kMaxDecodedWaves = 512;
+
 // Never more commands than this in all streams together: an image has at
 // most 256 banks (4 MiB), and every command takes at least one byte. Channel
 // streams never decode a command twice (see TrmStream::joins), so the

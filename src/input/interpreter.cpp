@@ -31,9 +31,7 @@ using msg::kEndlessFrame;
 using msg::kEndlessSong;
 using msg::kFrameTooBig;
 using msg::kNoSuchMacro;
-using msg::kQueueOverflow;
 using msg::kStreamPastEnd;
-using msg::kTooManyRowChannels;
 
 // Whether `code` is one of the eight codes of the family starting at `first`.
 constexpr bool inFamily(std::uint8_t code, std::uint8_t first) { return code >= first && code < first + 8; }
@@ -72,7 +70,7 @@ void SongInterpreter::restart() {
   position_ = song_.loopBase;
 }
 
-void SongInterpreter::fail(const char* reason) {
+void SongInterpreter::fail(const std::string& reason) {
   if (failure_.empty()) failure_ = reason;
 }
 
@@ -118,7 +116,7 @@ void SongInterpreter::callMacro(int index) {
   }
   int length = song_.macroLength[static_cast<std::size_t>(index)];
   if (queueCount_ + length > kQueueBytes) {
-    fail(kQueueOverflow);
+    fail(msg::queueOverflow(kQueueBytes));
     return;
   }
   int offset = song_.macroOffset[static_cast<std::size_t>(index)];
@@ -147,7 +145,7 @@ void SongInterpreter::pcmEvent(int ch, std::uint8_t bit) {
   if (noteEvents_) writePcmEvent(*out_, ch, channels_[static_cast<std::size_t>(ch)], bit);
 }
 
-void SongInterpreter::noteEvent(int ch, std::uint8_t pcmBit) {
+void SongInterpreter::pcmOrSccEvent(int ch, std::uint8_t pcmBit) {
   if (pcmChannelMask_ & (1 << ch)) pcmEvent(ch, pcmBit);
   else sccEvent(ch);
 }
@@ -243,17 +241,17 @@ void SongInterpreter::noteCommand(std::uint8_t code) {
   ChannelState& state = channels_[static_cast<std::size_t>(ch)];
   if (inFamily(code, kv::kChannelVolume)) {
     state.volume = readCommandByte();
-    noteEvent(ch, kPcmChannelVolume);
+    pcmOrSccEvent(ch, kPcmChannelVolume);
   } else if (inFamily(code, kv::kChannelWave)) {
     state.waveOrSample = readCommandByte();
     sccEvent(ch);
   } else if (inFamily(code, kv::kChannelFrequency)) {
     frequencyOperands(state);
-    noteEvent(ch, kPcmChannelFrequency);
+    pcmOrSccEvent(ch, kPcmChannelFrequency);
   } else if (inFamily(code, kv::kChannelFrequencyVolume)) {
     frequencyOperands(state);
     state.volume = readCommandByte();
-    noteEvent(ch, kPcmChannelFrequencyVolume);
+    pcmOrSccEvent(ch, kPcmChannelFrequencyVolume);
   } else if (inFamily(code, kv::kChannelWaveVolume)) {
     state.waveOrSample = readCommandByte();
     state.volume = readCommandByte();
@@ -357,7 +355,7 @@ void SongInterpreter::waveLoad() {
 
 void SongInterpreter::startRowMode(int channels) {
   if (channels > kRowChannels) {
-    fail(kTooManyRowChannels);
+    fail(msg::tooManyRowChannels(kRowChannels));
     return;
   }
   rowChannels_ = channels;

@@ -78,7 +78,7 @@ class SongInterpreter {
     int high = 0;
   };
 
-  void fail(const char* reason);
+  void fail(const std::string& reason);
   void countByte();
   std::uint8_t streamByte();
   std::uint8_t readCommandByte();
@@ -94,7 +94,7 @@ class SongInterpreter {
   Flow loopJump();
   void callMacro(int index);
   void rowStep();
-  void noteEvent(int ch, std::uint8_t pcmBit);
+  void pcmOrSccEvent(int ch, std::uint8_t pcmBit);
   void sccEvent(int ch);
   void pcmEvent(int ch, std::uint8_t bit);
   void rowWrite(int ch, int low, int high);

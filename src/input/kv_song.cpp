@@ -6,6 +6,7 @@
 
 #include "input/shift_jis.h"
 #include "io/byte_reader.h"
+#include "messages/hex_text.h"
 #include "messages/messages.h"
 
 namespace kvtram {
@@ -18,27 +19,6 @@ bool isWaveSetTag(const std::uint8_t tag[4]) {
     if (std::memcmp(tag, t, 4) == 0) return true;
   }
   return false;
-}
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-// 0x and four hexadecimal digits.
-std::string hex(int value) {
-  std::string s = "0x";
-  for (int shift = 12; shift >= 0; shift -= 4) s += kHexDigits[(value >> shift) & 15];
-  return s;
-}
-
-// Each byte as two hexadecimal digits, separated by spaces ("83 5C").
-std::string hexBytes(const std::string& bytes) {
-  std::string s;
-  for (char c : bytes) {
-    if (!s.empty()) s += ' ';
-    const auto b = static_cast<std::uint8_t>(c);
-    s += kHexDigits[b >> 4];
-    s += kHexDigits[b & 15];
-  }
-  return s;
 }
 
 // The block index table bounds everything the samples take: it holds 2 bytes
@@ -156,7 +136,7 @@ std::string loadSong(const std::string& path, SongFiles& files, KvSong& song) {
     return msg::sampleNameWithFolder(decoded.value_or(shiftJisToUtf8(song.sampleName)));
   }
   const std::optional<std::string> spelled = fileNameFromShiftJis(song.sampleName);
-  if (!spelled) return msg::sampleNameNotShiftJis(hexBytes(song.sampleName));
+  if (!spelled) return msg::sampleNameNotShiftJis(hex::bytes(song.sampleName));
   const SampleFile file = findSampleFile(path, song.sampleName, *spelled, decoded);
   song.samplePath = file.path;
   song.sampleShown = file.shown;
@@ -267,7 +247,7 @@ std::string KvSong::validate() const {
   for (int i = 0; i < patchCount_; ++i) {
     int address = patches_[static_cast<std::size_t>(i)].address;
     if (address < 0x3000 || address > 0x3FFD) {
-      return msg::patchOutOfRange(hex(address));
+      return msg::patchOutOfRange(hex::number(static_cast<unsigned>(address) & 0xFFFF, 4));
     }
   }
   return {};

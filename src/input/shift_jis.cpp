@@ -1,9 +1,9 @@
 #include "input/shift_jis.h"
 
 #include <cstdint>
-#include <cstdio>
 
 #include "io/utf16.h"
+#include "messages/hex_text.h"
 
 namespace kvtram {
 
@@ -76,11 +76,7 @@ char32_t jisCharacter(int row, int cell) {
   }
 }
 
-void appendEscape(std::string& out, std::uint8_t byte) {
-  char text[8];
-  std::snprintf(text, sizeof text, "\\x%02X", static_cast<unsigned>(byte));
-  out += text;
-}
+void appendEscape(std::string& out, std::uint8_t byte) { out += "\\x" + hex::digits(byte, 2); }
 
 }  // namespace
 

@@ -125,9 +125,13 @@ inline std::string sampleFileShort(std::size_t missingBytes) {
 
 // ---- Playing the song ------------------------------------------------------------------------
 inline constexpr const char* kStreamPastEnd = "演奏データがファイルの終わりを越えました";
-inline constexpr const char* kQueueOverflow = "マクロの展開が 4096 バイトを超えました";
+inline std::string queueOverflow(int queueBytes) {
+  return "マクロの展開が " + std::to_string(queueBytes) + " バイトを超えました";
+}
 inline constexpr const char* kNoSuchMacro = "定義されていないマクロを呼び出しました";
-inline constexpr const char* kTooManyRowChannels = "行モードのチャンネル数が 8 を超えます";
+inline std::string tooManyRowChannels(int rowChannels) {
+  return "行モードのチャンネル数が " + std::to_string(rowChannels) + " を超えます";
+}
 inline constexpr const char* kEndlessFrame = "1 フレームの演奏データが終わりません";
 inline constexpr const char* kEndlessSong = "演奏データの処理量が上限を超えました";
 inline constexpr const char* kFrameTooBig = "1 フレームのコマンドが多すぎます";
@@ -143,7 +147,57 @@ inline std::string sampleNotResampled(int sample) {
   return "サンプル " + std::to_string(sample) + " をリサンプルできませんでした";
 }
 inline constexpr const char* kFrameTooLongForBank = "1 フレームのデータが 1 バンクに収まりません";
-inline constexpr const char* kImageBeyondBanks = "出力イメージが 256 バンクを超えます";
+inline std::string imageBeyondBanks(int banks) { return "出力イメージが " + std::to_string(banks) + " バンクを超えます"; }
 inline constexpr const char* kInternalError = "内部エラー";
+
+// ---- Reading an image back (kvtram dump) -----------------------------------------------------------
+// An image that is none, or ends early: `headerBytes`, `offset` and `magic` are the format's.
+inline std::string imageShorterThanHeader(int headerBytes, std::size_t length) {
+  return "TRAM イメージではありません (ヘッダーの " + std::to_string(headerBytes) + " バイトに足りません: " +
+         std::to_string(length) + " バイト)";
+}
+inline std::string imageWithoutMagic(int offset, const std::string& magic) {
+  return "TRAM イメージではありません (オフセット " + std::to_string(offset) + " に " + magic + " がありません)";
+}
+inline std::string imageEndsInBankZero(std::size_t length) {
+  return "TRAM イメージが途中で終わっています (バンク 0 の途中、" + std::to_string(length) + " バイト)";
+}
+inline constexpr const char* kNoSamplePointerTable =
+    "バンク 0 にサンプルポインタ表が見つかりません (波形数を指定すれば読めます)";
+// The streams, as the faults below name them.
+inline constexpr const char* kPsgStreamName = "PSG ストリーム";
+inline constexpr const char* kFmStreamName = "FM ストリーム";
+inline std::string pcmStreamName(int channel, int headerOffset) {
+  return "PCM チャンネル " + std::to_string(channel) + " のストリーム (ヘッダー " + std::to_string(headerOffset) + ")";
+}
+// `pointer` as its three bytes in hexadecimal ("0x01 0x00 0x40").
+inline std::string badStartPointer(const std::string& stream, const std::string& pointer) {
+  return stream + " : 開始ポインタ " + pointer + " が不正です";
+}
+// A fault in a stream: the stream, the address (0x and six hexadecimal
+// digits), then one of the texts below, which goes on from the address.
+inline std::string streamFault(const std::string& stream, const std::string& address, const std::string& what) {
+  return stream + " : " + address + " " + what;
+}
+inline constexpr const char* kStreamCutOff = "でファイルが終わっています";
+inline std::string longFormShortWait(int count) {
+  return "の待ち数 " + std::to_string(count) + " が長い形式で書かれています";
+}
+inline constexpr const char* kFmInitBlockBroken = "の FM 初期化ブロックが壊れています";
+inline std::string psgRegisterBeyond(int reg, int last) {
+  return "の PSG レジスタ番号 " + std::to_string(reg) + " は " + std::to_string(last) + " を超えます";
+}
+// `command` as 0x and two hexadecimal digits, here and below.
+inline std::string noFmInitBlock(const std::string& command) {
+  return "に FM 初期化ブロック (" + command + ") がありません";
+}
+inline std::string noOpeningWait(const std::string& command) { return "に最初の待ち (" + command + ") がありません"; }
+inline std::string badSampleSelection(const std::string& command) {
+  return "のサンプル選択 (" + command + ") のオペランドが不正です";
+}
+inline constexpr const char* kTooManyCommands = "までにコマンドが多すぎます";
+inline constexpr const char* kNotZeroBehindNextBank = "は次バンクコマンドの後ろなのに 0 ではありません";
+inline std::string unknownCommand(const std::string& command) { return "に不明なコマンド " + command + " があります"; }
+inline constexpr const char* kCommandAcrossBanks = "のコマンドがバンク境界をまたいでいます";
 
 }  // namespace kvtram::msg

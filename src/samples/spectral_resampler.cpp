@@ -1,5 +1,6 @@
 #include "samples/spectral_resampler.h"
 #include "samples/libm.h"
+#include "samples/sample_variants.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,9 +19,10 @@ constexpr double kThreeQuarterTurn = 4.7123889803847;  // phase offset, cosine s
 constexpr double kVerticalRatio = 4294967295.0;        // -sin/cos when the cosine sum is 0
 constexpr double kFrameScale = 256.0;
 constexpr double kWindowDivisor = 127.0;
-constexpr double kTarget = 11151.0;
-constexpr double kHalfFrameAtTarget = 1427328.0;  // 128 x 11151
-constexpr double kFrameAtTarget = 2854656.0;      // 256 x 11151
+constexpr double kTarget = kTargetRate;
+constexpr double kHalfFrameAtTarget = 128.0 * kTargetRate;  // 1427328, exact
+constexpr double kFrameAtTarget = 256.0 * kTargetRate;      // 2854656, exact
+static_assert(kHalfFrameAtTarget == 1427328.0 && kFrameAtTarget == 2854656.0);
 
 // Counts computed in double precision are converted only below this bound.
 constexpr double kMaxCount = 9007199254740992.0;  // 2^53

@@ -57,7 +57,7 @@ TEST_F(HostileInputTest, FifosAreRefusedWithoutBlockingTheBatch) {
 TEST_F(HostileInputTest, WorkOfAllPlaysTogetherIsBounded) {
   // Each play of these songs stays under what one play may read, but the
   // conversion plays them 3 + 2 x 8 times.
-  const Bytes fillers[] = {ignoredBytesFiller(), wavetableNotesFiller()};
+  const Bytes fillers[] = {ignoredBytesFiller(), sccNotesFiller()};
   for (const Bytes& filler : fillers) {
     std::string path = queueFloodSong(filler).write(dir.path(), "flood");
     BatchOutcome outcome = runBatch(*ws, {path}, options);

@@ -39,7 +39,7 @@ std::uint8_t ramp(std::size_t i) { return static_cast<std::uint8_t>(i * 5 + 1); 
 
 // A song of well-formed commands: frames with PSG and FM writes (rhythm mode
 // switches included), empty frames, rests of more than 255 frames, notes and
-// tones on the note channels (every channel's first PCM event a note-on), and
+// SCC notes on the note channels (every channel's first PCM event a note-on), and
 // a loop jump. An endless song jumps back to its start until the frame limit.
 GeneratedSong generateSong(std::uint64_t seed, bool endless) {
   Random rng(seed);
@@ -146,7 +146,7 @@ struct FrameRecord {
 std::vector<FrameRecord> playRecorded(Workspace& ws, const std::string& path, const ConversionOptions& options,
                                       bool& finalRhythmMode) {
   SongInterpreter& interpreter = ws.interpreter;
-  interpreter.options = {options.loopCount, options.fmVolumeReduction, options.psgVolumeReduction};
+  interpreter.options = playbackOptions(options);
   EXPECT_EQ(loadSong(path, ws.files, ws.song), "");
   interpreter.restart();
   interpreter.setRhythmMode(false);
@@ -197,13 +197,13 @@ void checkRegisterStream(const TrmStream& stream, const std::vector<FrameRecord>
   EXPECT_EQ(stream.endTime, everyFrameEmits ? T : T - 1);
 }
 
-// One note or tone the channel stream acts on: recorded in event frame
+// One PCM or SCC note the channel stream acts on: recorded in event frame
 // `frame`, lasting up to the channel's next event frame.
 struct Acted {
   int frame = 0;
   int duration = 0;
   std::optional<PcmNoteEvent> note;
-  SccNoteEvent tone{};
+  SccNoteEvent scc{};
   int variant = 0;
 };
 
@@ -222,8 +222,8 @@ void checkChannelStream(const TrmStream& stream, const std::vector<FrameRecord>&
     Acted a;
     a.frame = eventFrames[i];
     a.duration = eventFrames[i + 1] - eventFrames[i];
-    if (r.pcm[c]) a.note = r.pcm[c];  // a tone of the same frame is lost
-    else a.tone = *r.scc[c];
+    if (r.pcm[c]) a.note = r.pcm[c];  // an SCC note of the same frame is lost
+    else a.scc = *r.scc[c];
     acted.push_back(a);
   }
   // A note group plays from the highest variant any of its notes needs.
@@ -272,9 +272,9 @@ void checkChannelStream(const TrmStream& stream, const std::vector<FrameRecord>&
           EXPECT_EQ(change, !(a.note->changes & kPcmNoteOn));
         } else {
           ASSERT_EQ(cmd.kind, TrmCommandKind::SccNote);
-          EXPECT_EQ(cmd.reg, a.tone.period);
-          EXPECT_EQ(cmd.value, a.tone.volume);
-          EXPECT_EQ(lastWave, waveAddress(a.tone.wave));
+          EXPECT_EQ(cmd.reg, a.scc.period);
+          EXPECT_EQ(cmd.value, a.scc.volume);
+          EXPECT_EQ(lastWave, waveAddress(a.scc.wave));
         }
         break;
       }

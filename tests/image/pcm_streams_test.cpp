@@ -15,12 +15,12 @@ using Bytes = std::vector<std::uint8_t>;
 struct Note {
   std::uint8_t changes, volume, sample, pitch;
 };
-struct Tone {
+struct SccNote {
   int volume, period, wave;
 };
 struct Event {
   std::optional<Note> note;
-  std::optional<Tone> tone;
+  std::optional<SccNote> scc;
 };
 
 // Plans and emits channel 0 of a song of `frames` frames whose events are
@@ -41,8 +41,8 @@ class ChannelRun {
           out_->pcm[0] = {n.changes, n.volume, n.sample, n.pitch};
           out_->pcmEventBytes[0] = 4;
         }
-        if (it->second.tone) {
-          const Tone& t = *it->second.tone;
+        if (it->second.scc) {
+          const SccNote& t = *it->second.scc;
           out_->scc[0] = {static_cast<std::uint8_t>(t.volume), static_cast<std::uint16_t>(t.period),
                           static_cast<std::uint8_t>(t.wave)};
           out_->sccEventBytes[0] = 8;
@@ -80,7 +80,7 @@ Event change(std::uint8_t bits, int volume, int sample, int pitch) {
                static_cast<std::uint8_t>(pitch)},
           std::nullopt};
 }
-Event tone(int volume, int period, int wave) { return {std::nullopt, Tone{volume, period, wave}}; }
+Event sccNote(int volume, int period, int wave) { return {std::nullopt, SccNote{volume, period, wave}}; }
 
 TEST(PcmChannelStream, SilentChannelIsOneWaitAndTheEnd) {
   ChannelRun run;
@@ -125,26 +125,26 @@ TEST(PcmChannelStream, GroupTakesItsHighestVariant) {
   EXPECT_EQ(s, (Bytes{0xAC, 0x03, 0x7B, 18, 0x80, 0, 0, 0x66, 0xF1, 79, 3, 0x64, 91, 7, 0x69}));
 }
 
-TEST(PcmChannelStream, TonesAndNotesResetEachOthersCaches) {
+TEST(PcmChannelStream, SccAndPcmNotesResetEachOthersCaches) {
   ChannelRun run;
   Bytes s = run.run(20, {{2, noteOn(8, 0, 128)},
-                         {4, tone(9, 0x123, 1)},
+                         {4, sccNote(9, 0x123, 1)},
                          {6, noteOn(8, 0, 128)},
-                         {8, tone(9, 0x123, 1)},
-                         {10, tone(9, 0x456, 1)}});
+                         {8, sccNote(9, 0x123, 1)},
+                         {10, sccNote(9, 0x456, 1)}});
   EXPECT_EQ(s, (Bytes{0xAC, 0x03,
                       0x7B, 0, 0x80, 0, 0, 0x66, 243, 95, 2,  // note of frame 2
-                      0x7A, 0x20, 0x40, 0xAD, 0x23, 0x19, 2,  // tone of frame 4
+                      0x7A, 0x20, 0x40, 0xAD, 0x23, 0x19, 2,  // SCC note of frame 4
                       0x7B, 0, 0x80, 0, 0, 0x66, 243, 95, 2,  // the same note again: all repeated
-                      0x7A, 0x20, 0x40, 0xAD, 0x23, 0x19, 2,  // the same tone again: wave repeated
-                      0xAD, 0x56, 0x49, 10,                   // a tone after a tone keeps the wave
+                      0x7A, 0x20, 0x40, 0xAD, 0x23, 0x19, 2,  // the same SCC note again: wave repeated
+                      0xAD, 0x56, 0x49, 10,                   // an SCC note after an SCC note keeps the wave
                       0x69}));
 }
 
-TEST(PcmChannelStream, ToneInTheFrameOfANoteIsLost) {
+TEST(PcmChannelStream, SccNoteInTheFrameOfAPcmNoteIsLost) {
   ChannelRun run;
   Event both = noteOn(4, 0, 128);
-  both.tone = Tone{5, 100, 0};
+  both.scc = SccNote{5, 100, 0};
   Bytes s = run.run(8, {{2, both}});
   EXPECT_EQ(s, (Bytes{0xAC, 0x03, 0x7B, 0, 0x80, 0, 0, 0x66, 242, 95, 6, 0x69}));
 }
