@@ -21,9 +21,12 @@ using namespace kvtram;
 namespace {
 
 bool knownPlayFailure(const std::string& failure) {
-  static const std::array<std::string, 7> kKnown = {msg::kStreamPastEnd,      msg::kQueueOverflow,
-                                                     msg::kNoSuchMacro,        msg::kTooManyRowChannels,
-                                                     msg::kEndlessFrame,       msg::kEndlessSong,
+  static const std::array<std::string, 7> kKnown = {msg::kStreamPastEnd,
+                                                     msg::queueOverflow(SongInterpreter::kQueueBytes),
+                                                     msg::kNoSuchMacro,
+                                                     msg::tooManyRowChannels(SongInterpreter::kRowChannels),
+                                                     msg::kEndlessFrame,
+                                                     msg::kEndlessSong,
                                                      msg::kFrameTooBig};
   return std::find(kKnown.begin(), kKnown.end(), failure) != kKnown.end();
 }
@@ -39,13 +42,14 @@ int registerStream(Workspace& ws, int pointerOffset, bool fm, bool rhythmMode) {
   bool placed = true;
   const int frames = playSong(
       ws.interpreter, ws.frame, counter,
-      [&](int, bool goesOn, const FrameOutput& out, int) {
+      [&](int frame, bool goesOn, const FrameOutput& out, int) {
         if (!placed) return;
-        placed = ws.framer.frame(ws.image, fm ? out.fmCommands.data() : out.psgCommands.data(),
-                                 fm ? out.fmCommandLength : out.psgCommandLength, !goesOn);
+        placed = fm ? ws.framer.fmFrame(ws.image, {out.fmCommands.data(), out.fmCommandLength}, !goesOn, frame == 1,
+                                        rhythmMode)
+                    : ws.framer.psgFrame(ws.image, {out.psgCommands.data(), out.psgCommandLength}, !goesOn);
       },
       [&](int frame, FrameOutput& out) {
-        if (fm && frame == 1) out.fmCommandLength = fmInitBlock(rhythmMode, out.fmCommands.data());
+        if (fm && frame == 1) out.fmRoom -= fmInitBlockRoom(rhythmMode);
       });
   return placed ? frames : -1;
 }
