@@ -232,7 +232,7 @@ bool optionsStop(const std::vector<std::string>& paths, const ConversionOptions&
 
 void sumUp(BatchOutcome& outcome) {
   if (outcome.failures.empty()) {
-    outcome.message = msg::kBatchDone;
+    outcome.message = msg::kBatchDone.c_str();
     return;
   }
   for (const std::string& line : outcome.failures) {

@@ -2,14 +2,13 @@
 
 #include <climits>
 
-#include "messages/messages.h"
 
 namespace kvtram {
 
 std::string validateOptions(const ConversionOptions& options) {
-  if (options.psgVolumeReduction < 0 || options.psgVolumeReduction > 15) return msg::kPsgRange;
-  if (options.fmVolumeReduction < 0 || options.fmVolumeReduction > 15) return msg::kFmRange;
-  if (options.loopCount < 1 || options.loopCount > 15) return msg::kLoopRange;
+  if (!kPsgReductionRange.contains(options.psgVolumeReduction)) return kPsgReductionRange.outOfRange();
+  if (!kFmReductionRange.contains(options.fmVolumeReduction)) return kFmReductionRange.outOfRange();
+  if (!kLoopCountRange.contains(options.loopCount)) return kLoopCountRange.outOfRange();
   return {};
 }
 

@@ -54,11 +54,10 @@ bool parseWholeNumber(const std::string& text, int& value) {
 class NumberOptions {
  public:
   // The help line ends in "(default N)", or in `defaultText` when given.
-  void add(CLI::App& app, const std::string& name, int& target, int low, int high,
-           std::string rangeMessage, const std::string& help, const std::string& defaultText = {}) {
+  void add(CLI::App& app, const std::string& name, int& target, const OptionRange& range, const std::string& help,
+           const std::string& defaultText = {}) {
     // Errors name the long form ("--jobs" of "-j,--jobs").
-    auto entry = std::make_unique<Entry>(
-        Entry{name.substr(name.rfind(',') + 1), {}, &target, low, high, std::move(rangeMessage)});
+    auto entry = std::make_unique<Entry>(Entry{name.substr(name.rfind(',') + 1), {}, &target, range});
     const std::string shown = defaultText.empty() ? std::to_string(target) : defaultText;
     app.add_option(name, entry->text, help + " (default " + shown + ")")->type_name("N");
     entries_.push_back(std::move(entry));
@@ -72,8 +71,8 @@ class NumberOptions {
       int value = 0;
       if (!parseWholeNumber(e->text, value)) {
         errors.push_back(msg::failureLine(e->name + " " + e->text, msg::kNotAWholeNumber));
-      } else if (value < e->low || value > e->high) {
-        errors.push_back(msg::failureLine(e->name + " " + e->text, e->rangeMessage));
+      } else if (!e->range.contains(value)) {
+        errors.push_back(msg::failureLine(e->name + " " + e->text, e->range.outOfRange()));
       } else {
         *e->target = value;
       }
@@ -86,8 +85,7 @@ class NumberOptions {
     std::string name;
     std::string text;
     int* target;
-    int low, high;
-    std::string rangeMessage;
+    OptionRange range;
   };
   std::vector<std::unique_ptr<Entry>> entries_;
 };
@@ -103,11 +101,12 @@ void addUnknownOptions(const CLI::App& command, std::vector<std::string>& errors
 
 // The options that shape the image, alike for convert and info.
 void addConversionOptions(CLI::App& command, ConversionOptions& o, NumberOptions& numbers) {
-  numbers.add(command, "--psg-reduction", o.psgVolumeReduction, 0, 15, msg::kPsgRange,
-              "Amount subtracted from PSG channel volumes, 0-15");
-  numbers.add(command, "--fm-reduction", o.fmVolumeReduction, 0, 15, msg::kFmRange,
-              "Amount added to FM attenuations, 0-15");
-  numbers.add(command, "--loops", o.loopCount, 1, 15, msg::kLoopRange, "Times the song's loop is played, 1-15");
+  numbers.add(command, "--psg-reduction", o.psgVolumeReduction, kPsgReductionRange,
+              "Amount subtracted from PSG channel volumes, " + kPsgReductionRange.text());
+  numbers.add(command, "--fm-reduction", o.fmVolumeReduction, kFmReductionRange,
+              "Amount added to FM attenuations, " + kFmReductionRange.text());
+  numbers.add(command, "--loops", o.loopCount, kLoopCountRange,
+              "Times the song's loop is played, " + kLoopCountRange.text());
   command.add_flag("--scc-i", o.useSccI, "Lay out the PCM channel streams for SCC-I (default off)");
   command.add_flag("--strict-mid,!--no-strict-mid", o.strictMid,
                    "Make the mid variant by the spectral resampler (default on)");
@@ -156,9 +155,8 @@ int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
                          "Write the images into DIR (made if missing) instead of beside the songs")
       ->type_name("DIR");
   convert.jobs = processorCount();
-  convertNumbers.add(*convertCmd, "-j,--jobs", convert.jobs, 1, kMaxJobs,
-                     msg::jobsRange(kMaxJobs),
-                     "Threads to convert with, files side by side, 1-" + std::to_string(kMaxJobs) +
+  convertNumbers.add(*convertCmd, "-j,--jobs", convert.jobs, kJobsRange,
+                     "Threads to convert with, files side by side, " + kJobsRange.text() +
                          "; the images are the same for every N",
                      "the number of processors");
   convertCmd->add_flag("-q,--quiet", convert.quiet, "Print nothing but failures");

@@ -20,9 +20,6 @@ inline constexpr int kExitFileFailed = 1;
 inline constexpr int kExitBadArguments = 2;
 inline constexpr int kExitNothingConverted = 3;  // no file failed, but none was converted either
 
-// The most files converted side by side (each worker holds a workspace).
-inline constexpr int kMaxJobs = 64;
-
 struct ConvertArgs {
   ConversionOptions options;
   bool quiet = false;

@@ -97,7 +97,7 @@ int runConvert(const ConvertArgs& args, std::ostream& out, std::ostream& err) {
 
   BatchSettings settings;
   settings.outputFolder = args.outputFolder;
-  settings.jobs = std::clamp(args.jobs, 1, kMaxJobs);
+  settings.jobs = std::clamp(args.jobs, kJobsRange.low, kJobsRange.high);
   settings.measure = args.verbose;
   settings.missingPathsFail = true;
   settings.stopRequested = [&interrupts] { return interrupts.stopRequested(); };

@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "io/user_language.h"
 
 #ifdef _WIN32
 #include "io/utf16.h"
@@ -6,10 +7,14 @@
 // Windows hands the arguments over as UTF-16 whatever the code page; they
 // become UTF-8 like every text inside the program.
 int wmain(int argc, wchar_t** argv) {
+  kvtram::msg::setLanguage(kvtram::userLanguage());
   std::vector<std::string> args;
   for (int i = 0; i < argc; ++i) args.push_back(kvtram::fromWide(argv[i]));
   return kvtram::runCommandLine(args);
 }
 #else
-int main(int argc, char** argv) { return kvtram::runCommandLine(argc, argv); }
+int main(int argc, char** argv) {
+  kvtram::msg::setLanguage(kvtram::userLanguage());
+  return kvtram::runCommandLine(argc, argv);
+}
 #endif

@@ -1,120 +1,161 @@
-// Every message text the converter shows its user, in one place: the reasons
-// a file is refused or fails, the outcome of a batch and the option errors.
+// Every text the converter shows its user, in the user's language: the
+// reasons a file is refused or fails, the outcome of a batch and the option
+// errors. The wording lives in the catalog (po/ja.po: English and Japanese
+// side by side), which the build compiles into msg::text's tables; here are
+// the names the code uses for them.
+//
 // A reason says what was wrong and never names the file: whoever reports a
 // failure (the batch, `kvtram info`, `kvtram dump`) puts the path and " : " in
-// front of it, once. Texts are UTF-8 here; the Windows front end converts
-// them for display.
+// front of it, once. Texts are UTF-8; the Windows front end converts them for
+// display.
 //
-// This header includes nothing of the project, so every layer may use it.
+// This header includes nothing of the project but the catalog's own names,
+// so every layer may use it.
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
+#include <string_view>
+
+#include "messages/catalog_ids.h"
 
 namespace kvtram::msg {
 
+enum class Language : unsigned char { Japanese, English };
+
+// The language every text is shown in. Each front end sets it once at start-up
+// from the user's choice, before any thread starts, and it is only read
+// afterwards (as a C program's locale is); until then it is Japanese, the
+// program's own language.
+Language language();
+void setLanguage(Language language);
+
+// The language a Unix user asks for: the first of LANGUAGE (its first entry),
+// LC_ALL, LC_MESSAGES and LANG that is set and not empty; Japanese when it
+// begins with "ja", English otherwise (also for C, POSIX or nothing at all).
+// Null stands for an unset variable.
+Language languageFromEnvironment(const char* language, const char* lcAll, const char* lcMessages,
+                                 const char* lang);
+
+// A catalog text as it stands, its placeholders {1}, {2}, ... unfilled.
+const char* text(Id id, Language language);
+inline const char* text(Id id) { return text(id, language()); }
+// The text's name in the catalog (its msgctxt), for tests and diagnostics.
+const char* textName(Id id);
+
+// `pattern` with {1} replaced by the first value, {2} by the second, ...
+std::string fill(std::string_view pattern, std::initializer_list<std::string_view> values);
+inline std::string fill(Id id, std::initializer_list<std::string_view> values) { return fill(text(id), values); }
+
+// A catalog text without placeholders, read in the current language where it
+// is used: it converts to std::string (and to the table's own characters,
+// which live as long as the program) and compares with a string.
+class Text {
+ public:
+  constexpr explicit Text(Id id) : id_(id) {}
+  Id id() const { return id_; }
+  const char* c_str() const { return text(id_); }
+  operator std::string() const { return c_str(); }
+  operator const char*() const { return c_str(); }
+  friend bool operator==(const std::string& a, const Text& b) { return a == b.c_str(); }
+
+ private:
+  Id id_;
+};
+
 // ---- The batch and the options -------------------------------------------------
-inline constexpr const char* kBatchDone = "終了しました";
-inline constexpr const char* kPsgRange = "PSG 補整音量が範囲外です ( 0-15 )";
-inline constexpr const char* kFmRange = "FM音源 補整音量が範囲外です ( 0-15 )";
-inline constexpr const char* kLoopRange = "ループ数 が範囲外です ( 1-15 )";
+inline constexpr Text kBatchDone{Id::BatchDone};
+// An option's value outside its range: `id` is the option's range text
+// (Id::PsgRange, Id::FmRange, Id::LoopRange, Id::JobsRange, ...).
+inline std::string outOfRange(Id id, int low, int high) {
+  return fill(id, {std::to_string(low), std::to_string(high)});
+}
 // The command line's own: each follows the option and its value ("--loops x : ...").
-inline std::string jobsRange(int most) { return "並列数が範囲外です ( 1-" + std::to_string(most) + " )"; }
-inline constexpr const char* kNotAWholeNumber = "整数ではありません";
-inline constexpr const char* kNoSuchOption = "そのようなオプションはありません";
-inline constexpr const char* kNoSuchCommand = "そのようなコマンドはありません (convert, info, dump のどれか)";
-inline constexpr const char* kTooManyFiles = "ファイルが多過ぎます";
-inline constexpr const char* kNotKvFile = ".kv ファイルではないので飛ばしました";
-inline constexpr const char* kNoKvFileInFolder = "KV ファイルがありません";
+inline constexpr Text kNotAWholeNumber{Id::NotAWholeNumber};
+inline constexpr Text kNoSuchOption{Id::NoSuchOption};
+inline constexpr Text kNoSuchCommand{Id::NoSuchCommand};
+inline constexpr Text kTooManyFiles{Id::TooManyFiles};
+inline constexpr Text kNotKvFile{Id::NotKvFile};
+inline constexpr Text kNoKvFileInFolder{Id::NoKvFileInFolder};
 // A second song whose image path an earlier song of the batch already takes.
 inline std::string imageTakenBy(const std::string& image, const std::string& firstSong) {
-  return "出力ファイル " + image + " は " + firstSong + " の出力と重なるので変換しません";
+  return fill(Id::ImageTakenBy, {image, firstSong});
 }
 // The command line's listing of a written image and its closing line.
 inline std::string imageListed(const std::string& image, std::size_t bytes) {
-  return image + " : " + std::to_string(bytes) + " バイト";
+  return fill(Id::ImageListed, {image, std::to_string(bytes)});
 }
 inline std::string batchSummary(std::size_t converted, std::size_t failed, std::size_t skipped) {
-  return std::string(kBatchDone) + ": 変換 " + std::to_string(converted) + "、失敗 " + std::to_string(failed) +
-         "、スキップ " + std::to_string(skipped);
+  return fill(Id::BatchSummary, {std::to_string(converted), std::to_string(failed), std::to_string(skipped)});
 }
 inline std::string converting(std::size_t index, std::size_t count, const std::string& path) {
-  return "変換中 " + std::to_string(index + 1) + " / " + std::to_string(count) + " : " + path;
+  return fill(Id::Converting, {std::to_string(index + 1), std::to_string(count), path});
 }
 
-// The path of a file in front of what is said about it (a failure's reason).
+// The path of a file in front of what is said about it (a failure's reason);
+// the same shape in every language.
 inline std::string failureLine(const std::string& path, const std::string& reason) {
   return path + " : " + reason;
 }
 
 // ---- Files ---------------------------------------------------------------------------
-inline constexpr const char* kFileNotFound = "ファイルが見つかりません";
-inline constexpr const char* kCannotOpen = "ファイルをオープンできません";
-inline constexpr const char* kReadError = "読込エラー";
-inline constexpr const char* kCannotCreate = "ファイルを作成できませんでした";
-inline constexpr const char* kCannotReadFolder = "フォルダを読めません";
-inline constexpr const char* kCannotCreateFolder = "フォルダを作成できませんでした";
+inline constexpr Text kFileNotFound{Id::FileNotFound};
+inline constexpr Text kCannotOpen{Id::CannotOpen};
+inline constexpr Text kReadError{Id::ReadError};
+inline constexpr Text kCannotCreate{Id::CannotCreate};
+inline constexpr Text kCannotReadFolder{Id::CannotReadFolder};
+inline constexpr Text kCannotCreateFolder{Id::CannotCreateFolder};
 // Something a folder scan met but the system will not look at (a path beyond
 // its length limit, a folder without search permission), with the cause.
 inline constexpr const char* kCannotReach = "パスをたどれません";
 // What failed, and why in parentheses: "ファイルを作成できませんでした (読み取り専用のファイルシステムです)".
-inline std::string withCause(const char* what, const std::string& cause) {
-  return std::string(what) + " (" + cause + ")";
-}
+inline std::string withCause(const std::string& what, const std::string& cause) { return what + " (" + cause + ")"; }
 // The causes the operating system gives, in the user's words.
-inline constexpr const char* kCauseNoWritePermission = "書き込み権限がありません";
-inline constexpr const char* kCauseNoReadPermission = "読み取り権限がありません";
-inline constexpr const char* kCauseReadOnly = "読み取り専用のファイルシステムです";
-inline constexpr const char* kCauseDiskFull = "ディスクの空きが足りません";
-inline constexpr const char* kCauseFolderInTheWay = "同じ名前のフォルダがあります";
-inline constexpr const char* kCauseFileInTheWay = "同じ名前のファイルがあります";
-inline constexpr const char* kCauseLinkInTheWay = "同じ名前のシンボリックリンクがあります";
-inline constexpr const char* kCauseSpecialFileInTheWay = "同じ名前の特殊ファイルがあります";
-inline constexpr const char* kCauseNameTooLong = "名前が長すぎます";
-inline constexpr const char* kCauseNoFolder = "フォルダがありません";
-inline constexpr const char* kCauseIoError = "入出力エラー";
-inline std::string causeSystemError(int code) { return "システムエラー " + std::to_string(code); }
-inline std::string fileTooLarge(std::size_t limitMiB) {
-  return "ファイルが大きすぎます (上限 " + std::to_string(limitMiB) + " MiB)";
-}
+inline constexpr Text kCauseNoWritePermission{Id::CauseNoWritePermission};
+inline constexpr Text kCauseNoReadPermission{Id::CauseNoReadPermission};
+inline constexpr Text kCauseReadOnly{Id::CauseReadOnly};
+inline constexpr Text kCauseDiskFull{Id::CauseDiskFull};
+inline constexpr Text kCauseFolderInTheWay{Id::CauseFolderInTheWay};
+inline constexpr Text kCauseFileInTheWay{Id::CauseFileInTheWay};
+inline constexpr Text kCauseLinkInTheWay{Id::CauseLinkInTheWay};
+inline constexpr Text kCauseSpecialFileInTheWay{Id::CauseSpecialFileInTheWay};
+inline constexpr Text kCauseNameTooLong{Id::CauseNameTooLong};
+inline constexpr Text kCauseNoFolder{Id::CauseNoFolder};
+inline constexpr Text kCauseIoError{Id::CauseIoError};
+inline std::string causeSystemError(int code) { return fill(Id::CauseSystemError, {std::to_string(code)}); }
+inline std::string fileTooLarge(std::size_t limitMiB) { return fill(Id::FileTooLarge, {std::to_string(limitMiB)}); }
 
 // ---- The KV music file and its sample file -----------------------------------------------
 // A music file too short for the header, or with an impossible header: the
 // detail (one of the reasons below, or onlyBytes) in parentheses.
-inline std::string notKvSong(const std::string& detail) { return "KV ファイルではありません (" + detail + ")"; }
+inline std::string notKvSong(const std::string& detail) { return fill(Id::NotKvSong, {detail}); }
 // What `info` says of a file it is given that is no song.
 inline constexpr const char* kTramImageForDump = "TRAM イメージです。kvtram dump で読めます";
 inline constexpr const char* kNoKvExtension = "拡張子が .kv ではありません";
 inline std::string onlyBytes(std::size_t length) {
-  return length == 0 ? "空のファイルです" : std::to_string(length) + " バイトしかありません";
+  if (length <= 1) return text(length == 0 ? Id::EmptyFile : Id::OnlyOneByte);
+  return fill(Id::OnlyBytes, {std::to_string(length)});
 }
 inline std::string macroBytesTooMany(std::size_t capacity, std::size_t count) {
-  return "マクロデータが " + std::to_string(capacity) + " バイトを超えます (" + std::to_string(count) + " バイト)";
+  return fill(Id::MacroBytesTooMany, {std::to_string(capacity), std::to_string(count)});
 }
-inline std::string macroOutsideArea(int macro) {
-  return "マクロ " + std::to_string(macro) + " のデータがマクロ領域の外にあります";
-}
-inline constexpr const char* kHeaderPastEnd = "ヘッダーがファイルの終わりを越えています";
-inline std::string tooManyPcmChannels(int count) {
-  return "PCM チャンネル数が多すぎます (" + std::to_string(count) + ")";
-}
-inline std::string tooManyWaves(int count) { return "波形の数が多すぎます (" + std::to_string(count) + ")"; }
+inline std::string macroOutsideArea(int macro) { return fill(Id::MacroOutsideArea, {std::to_string(macro)}); }
+inline constexpr Text kHeaderPastEnd{Id::HeaderPastEnd};
+inline std::string tooManyPcmChannels(int count) { return fill(Id::TooManyPcmChannels, {std::to_string(count)}); }
+inline std::string tooManyWaves(int count) { return fill(Id::TooManyWaves, {std::to_string(count)}); }
 inline std::string blockTableTooLarge(std::size_t capacity, std::size_t bytes) {
-  return "ブロック表が " + std::to_string(capacity) + " バイトを超えます (" + std::to_string(bytes) + " バイト)";
+  return fill(Id::BlockTableTooLarge, {std::to_string(capacity), std::to_string(bytes)});
 }
 // `address` as 0x and four hexadecimal digits.
-inline std::string patchOutOfRange(const std::string& address) {
-  return "パッチのアドレスが範囲外です (" + address + ")";
-}
+inline std::string patchOutOfRange(const std::string& address) { return fill(Id::PatchOutOfRange, {address}); }
 // `name` as the file system spells the header's name (fileNameFromShiftJis),
 // or the header's bytes where that has no spelling.
-inline std::string sampleNameWithFolder(const std::string& name) {
-  return "サンプルファイル名にフォルダが含まれています (" + name + ")";
-}
+inline std::string sampleNameWithFolder(const std::string& name) { return fill(Id::SampleNameWithFolder, {name}); }
 // On Windows, whose file names are Unicode, a sample file name that is no
 // Shift-JIS text names no file: its bytes in hexadecimal ("61 62 81").
 inline std::string sampleNameNotShiftJis(const std::string& bytes) {
-  return "サンプルファイル名が Shift-JIS の文字列ではありません (" + bytes + ")";
+  return fill(Id::SampleNameNotShiftJis, {bytes});
 }
 // A warning, not a failure: the song is converted with the missing bytes
 // read as zeros, as the format defines. Follows the sample file's path.
@@ -124,31 +165,25 @@ inline std::string sampleFileShort(std::size_t missingBytes) {
 }
 
 // ---- Playing the song ------------------------------------------------------------------------
-inline constexpr const char* kStreamPastEnd = "演奏データがファイルの終わりを越えました";
-inline std::string queueOverflow(int queueBytes) {
-  return "マクロの展開が " + std::to_string(queueBytes) + " バイトを超えました";
-}
-inline constexpr const char* kNoSuchMacro = "定義されていないマクロを呼び出しました";
+inline constexpr Text kStreamPastEnd{Id::StreamPastEnd};
+inline std::string queueOverflow(int queueBytes) { return fill(Id::QueueOverflow, {std::to_string(queueBytes)}); }
+inline constexpr Text kNoSuchMacro{Id::NoSuchMacro};
 inline std::string tooManyRowChannels(int rowChannels) {
-  return "行モードのチャンネル数が " + std::to_string(rowChannels) + " を超えます";
+  return fill(Id::TooManyRowChannels, {std::to_string(rowChannels)});
 }
-inline constexpr const char* kEndlessFrame = "1 フレームの演奏データが終わりません";
-inline constexpr const char* kEndlessSong = "演奏データの処理量が上限を超えました";
-inline constexpr const char* kFrameTooBig = "1 フレームのコマンドが多すぎます";
+inline constexpr Text kEndlessFrame{Id::EndlessFrame};
+inline constexpr Text kEndlessSong{Id::EndlessSong};
+inline constexpr Text kFrameTooBig{Id::FrameTooBig};
 
 // ---- Building the image ---------------------------------------------------------------------------
-inline constexpr const char* kNoEndMarker = "ブロック表の終端記号が見つかりません";
-inline constexpr const char* kPointerTableTooLarge = "サンプルポインタ表がバンク 0 に収まりません";
-inline std::string sampleLoopTooLong(int sample) {
-  return "サンプル " + std::to_string(sample) + " のループがサンプルより長いです";
-}
-inline std::string sampleTooLong(int sample) { return "サンプル " + std::to_string(sample) + " が長すぎます"; }
-inline std::string sampleNotResampled(int sample) {
-  return "サンプル " + std::to_string(sample) + " をリサンプルできませんでした";
-}
-inline constexpr const char* kFrameTooLongForBank = "1 フレームのデータが 1 バンクに収まりません";
-inline std::string imageBeyondBanks(int banks) { return "出力イメージが " + std::to_string(banks) + " バンクを超えます"; }
-inline constexpr const char* kInternalError = "内部エラー";
+inline constexpr Text kNoEndMarker{Id::NoEndMarker};
+inline constexpr Text kPointerTableTooLarge{Id::PointerTableTooLarge};
+inline std::string sampleLoopTooLong(int sample) { return fill(Id::SampleLoopTooLong, {std::to_string(sample)}); }
+inline std::string sampleTooLong(int sample) { return fill(Id::SampleTooLong, {std::to_string(sample)}); }
+inline std::string sampleNotResampled(int sample) { return fill(Id::SampleNotResampled, {std::to_string(sample)}); }
+inline constexpr Text kFrameTooLongForBank{Id::FrameTooLongForBank};
+inline std::string imageBeyondBanks(int banks) { return fill(Id::ImageBeyondBanks, {std::to_string(banks)}); }
+inline constexpr Text kInternalError{Id::InternalError};
 
 // ---- Reading an image back (kvtram dump) -----------------------------------------------------------
 // An image that is none, or ends early: `headerBytes`, `offset` and `magic` are the format's.

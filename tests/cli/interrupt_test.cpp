@@ -87,8 +87,19 @@ pid_t start(const std::vector<std::string>& args, int outFd, int errFd) {
   sigemptyset(&none);
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  // The texts compared are the Japanese ones, whatever the machine's locale.
+  std::vector<std::string> variables{"LANG=ja_JP.UTF-8"};
+  for (char** v = environ; *v != nullptr; ++v) {
+    const std::string variable = *v;
+    bool language = false;
+    for (const char* name : {"LANGUAGE=", "LC_ALL=", "LC_MESSAGES=", "LANG="}) language = language || variable.rfind(name, 0) == 0;
+    if (!language) variables.push_back(variable);
+  }
+  std::vector<char*> environment;
+  for (std::string& v : variables) environment.push_back(v.data());
+  environment.push_back(nullptr);
   pid_t pid = -1;
-  posix_spawn(&pid, KVTRAM_BINARY, &actions, &attributes, argv.data(), environ);
+  posix_spawn(&pid, KVTRAM_BINARY, &actions, &attributes, argv.data(), environment.data());
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return pid;
