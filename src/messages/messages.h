@@ -108,7 +108,7 @@ inline constexpr Text kCannotReadFolder{Id::CannotReadFolder};
 inline constexpr Text kCannotCreateFolder{Id::CannotCreateFolder};
 // Something a folder scan met but the system will not look at (a path beyond
 // its length limit, a folder without search permission), with the cause.
-inline constexpr const char* kCannotReach = "パスをたどれません";
+inline constexpr Text kCannotReach{Id::CannotReach};
 // What failed, and why in parentheses: "ファイルを作成できませんでした (読み取り専用のファイルシステムです)".
 inline std::string withCause(const std::string& what, const std::string& cause) { return what + " (" + cause + ")"; }
 // The causes the operating system gives, in the user's words.
@@ -131,8 +131,8 @@ inline std::string fileTooLarge(std::size_t limitMiB) { return fill(Id::FileTooL
 // detail (one of the reasons below, or onlyBytes) in parentheses.
 inline std::string notKvSong(const std::string& detail) { return fill(Id::NotKvSong, {detail}); }
 // What `info` says of a file it is given that is no song.
-inline constexpr const char* kTramImageForDump = "TRAM イメージです。kvtram dump で読めます";
-inline constexpr const char* kNoKvExtension = "拡張子が .kv ではありません";
+inline constexpr Text kTramImageForDump{Id::TramImageForDump};
+inline constexpr Text kNoKvExtension{Id::NoKvExtension};
 inline std::string onlyBytes(std::size_t length) {
   if (length <= 1) return text(length == 0 ? Id::EmptyFile : Id::OnlyOneByte);
   return fill(Id::OnlyBytes, {std::to_string(length)});
@@ -160,8 +160,7 @@ inline std::string sampleNameNotShiftJis(const std::string& bytes) {
 // A warning, not a failure: the song is converted with the missing bytes
 // read as zeros, as the format defines. Follows the sample file's path.
 inline std::string sampleFileShort(std::size_t missingBytes) {
-  return "サンプルファイルが曲の指定より " + std::to_string(missingBytes) +
-         " バイト短いです (足りない部分は 0 として変換します)";
+  return fill(Id::SampleFileShort, {std::to_string(missingBytes)});
 }
 
 // ---- Playing the song ------------------------------------------------------------------------
