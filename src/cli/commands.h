@@ -9,10 +9,17 @@
 #include <vector>
 
 #include "app/options.h"
+#include "cli/command_line.h"
 
 namespace kvtram {
 
 class Workspace;
+
+// Where the command line's streams go, for the choices that depend on it.
+struct Terminals {
+  bool out = false;
+  bool err = false;
+};
 
 // Exit statuses.
 inline constexpr int kExitOk = 0;
@@ -22,7 +29,7 @@ inline constexpr int kExitNothingConverted = 3;  // no file failed, but none was
 
 struct ConvertArgs {
   ConversionOptions options;
-  bool quiet = false;
+  bool quiet = false;         // wins over verbose
   bool verbose = false;       // the size report of every image
   bool recursive = false;     // folders: their sub-folders too
   std::string outputFolder;   // "" writes every image beside its song
@@ -52,11 +59,12 @@ int runDump(const DumpArgs& args, std::ostream& out, std::ostream& err);
 int dumpImage(std::span<const std::uint8_t> file, const std::string& name, int waveCount, std::ostream& out,
               std::ostream& err);
 
-// Where the command line's streams go, for the choices that depend on it.
-struct Terminals {
-  bool out = false;
-  bool err = false;
-};
+// Each command: its options, bound to its arguments, and its handler.
+CommandSpec convertCommand(Terminals terminals);
+CommandSpec infoCommand();
+CommandSpec dumpCommand();
+// The options that shape the image, alike for convert and info.
+void addConversionOptions(std::vector<OptionSpec>& options, ConversionOptions& o);
 
 // Parses the arguments (argv[0] is the program name) and runs the command.
 int runCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

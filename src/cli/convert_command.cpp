@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <memory>
 #include <ostream>
 
 #include "app/batch.h"
@@ -98,7 +99,7 @@ int runConvert(const ConvertArgs& args, std::ostream& out, std::ostream& err) {
   BatchSettings settings;
   settings.outputFolder = args.outputFolder;
   settings.jobs = std::clamp(args.jobs, kJobsRange.low, kJobsRange.high);
-  settings.measure = args.verbose;
+  settings.measure = args.verbose && !args.quiet;
   settings.missingPathsFail = true;
   settings.stopRequested = [&interrupts] { return interrupts.stopRequested(); };
   BatchOutcome outcome = runBatch(inputs.paths, args.options, settings, &report);
@@ -112,6 +113,29 @@ int runConvert(const ConvertArgs& args, std::ostream& out, std::ostream& err) {
   if (const int signal = interrupts.signal(); signal != 0) return 128 + signal;
   if (failed > 0) return kExitFileFailed;
   return outcome.written.empty() ? kExitNothingConverted : kExitOk;
+}
+
+CommandSpec convertCommand(Terminals terminals) {
+  using msg::Id;
+  auto args = std::make_shared<ConvertArgs>();
+  args->showProgress = terminals.err;
+  args->listImages = !terminals.out;
+  args->jobs = processorCount();
+  CommandSpec c;
+  c.name = "convert";
+  c.summary = msg::text(Id::HelpConvert);
+  c.argumentHelp = msg::text(Id::HelpConvertFiles);
+  c.footer = msg::text(Id::HelpConvertFooter);
+  addConversionOptions(c.options, args->options);
+  c.options.push_back(switchOption('r', "--recursive", "", args->recursive, msg::text(Id::HelpRecursive)));
+  c.options.push_back(textOption('o', "--output-dir", "DIR", args->outputFolder, msg::text(Id::HelpOutputDir)));
+  c.options.push_back(numberOption('j', "--jobs", args->jobs, kJobsRange,
+                                   msg::fill(Id::HelpJobs, {kJobsRange.text()}), msg::text(Id::HelpJobsDefault)));
+  c.options.push_back(switchOption('q', "--quiet", "", args->quiet, msg::text(Id::HelpQuiet)));
+  c.options.push_back(switchOption('v', "--verbose", "", args->verbose, msg::text(Id::HelpVerbose)));
+  c.arguments = &args->files;
+  c.run = [args](std::ostream& out, std::ostream& err) { return runConvert(*args, out, err); };
+  return c;
 }
 
 }  // namespace kvtram

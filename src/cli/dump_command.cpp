@@ -23,6 +23,9 @@ namespace {
 // (a pointer's bank number is one byte).
 constexpr std::size_t kMaxDumpFileBytes = kImageBytes;
 
+// What --waves may say: the decoder looks for at most this many wavetables.
+constexpr OptionRange kWaveCountRange{0, kMaxDecodedWaves, msg::Id::WavesRange};
+
 std::string format(const char* pattern, long long a, long long b = 0, long long c = 0) {
   char text[96];
   std::snprintf(text, sizeof text, pattern, a, b, c);
@@ -201,6 +204,24 @@ int dumpImage(std::span<const std::uint8_t> file, const std::string& name, int w
     return kExitFileFailed;
   }
   return kExitOk;
+}
+
+CommandSpec dumpCommand() {
+  using msg::Id;
+  auto args = std::make_shared<DumpArgs>();
+  CommandSpec c;
+  c.name = "dump";
+  c.summary = msg::text(Id::HelpDump);
+  c.argumentHelp = msg::text(Id::HelpDumpFile);
+  c.footer = msg::text(Id::HelpDumpFooter);
+  OptionSpec waves = numberOption(0, "--waves", args->waveCount, kWaveCountRange, "");
+  waves.valueName = msg::fill(Id::HelpWavesValue, {std::to_string(kWaveCountRange.low) + " - " +
+                                                   std::to_string(kWaveCountRange.high)});
+  waves.help = msg::text(Id::HelpWaves);
+  c.options.push_back(waves);
+  c.arguments = &args->files;
+  c.run = [args](std::ostream& out, std::ostream& err) { return runDump(*args, out, err); };
+  return c;
 }
 
 }  // namespace kvtram

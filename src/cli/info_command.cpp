@@ -143,4 +143,19 @@ int runInfo(const InfoArgs& args, std::ostream& out, std::ostream& err) {
   return described == 0 ? kExitNothingConverted : kExitOk;
 }
 
+CommandSpec infoCommand() {
+  using msg::Id;
+  auto args = std::make_shared<InfoArgs>();
+  CommandSpec c;
+  c.name = "info";
+  c.summary = msg::text(Id::HelpInfo);
+  c.argumentHelp = msg::text(Id::HelpInfoFiles);
+  c.footer = msg::text(Id::HelpInfoFooter);
+  addConversionOptions(c.options, args->options);
+  c.options.push_back(switchOption('r', "--recursive", "", args->recursive, msg::text(Id::HelpInfoRecursive)));
+  c.arguments = &args->files;
+  c.run = [args](std::ostream& out, std::ostream& err) { return runInfo(*args, out, err); };
+  return c;
+}
+
 }  // namespace kvtram

@@ -12,24 +12,13 @@
 #include <unistd.h>
 #endif
 
+#include "run_command_line.h"
 #include "support/hostile_inputs.h"
 #include "support/kv_song_builder.h"
 #include "support/temp_dir.h"
 
 namespace kvtram {
 namespace {
-
-struct Outcome {
-  int status;
-  std::string out, err;
-};
-
-Outcome run(std::vector<std::string> args) {
-  args.insert(args.begin(), "kvtram");
-  std::ostringstream out, err;
-  int status = runCommandLine(args, out, err);
-  return {status, out.str(), err.str()};
-}
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -299,8 +288,8 @@ TEST_F(CommandLineTest, ArgumentErrorsAreNamedAndReportedTogether) {
   std::string song = smallSong().write(dir.path(), "song");
   Outcome r = run({"convert", "--loops", "x", "--fm-reduction", "-1", "-j", "0", "--frobnicate", song});
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.err, "--fm-reduction -1 : FM音源 補整音量が範囲外です ( 0-15 )\n"
-                   "--loops x : 整数ではありません\n"
+  EXPECT_EQ(r.err, "--loops x : 整数ではありません\n"
+                   "--fm-reduction -1 : FM音源 補整音量が範囲外です ( 0-15 )\n"
                    "--jobs 0 : 並列数が範囲外です ( 1-64 )\n"
                    "--frobnicate : そのようなオプションはありません\n");
   EXPECT_FALSE(dir.exists("song.trm"));
