@@ -36,7 +36,7 @@ struct SizeReport {
 // for the first, as the size report, `info` and `dump` count them.
 std::string pcmChannelName(int channel);
 
-// The report as indented English lines (each ending in "\n"): total, each
+// The report as indented lines in the user's language (each ending in "\n"): total, each
 // variant and part, the free space, or which part goes beyond the 256 banks
 // and by how much.
 std::string describeSize(const SizeReport& report, const std::string& indent);

@@ -53,48 +53,51 @@ std::string describeSong(Workspace& ws, const std::string& path, const InfoArgs&
   const SongSurvey figures = surveySong(interpreter, ws.frame, args.options.highQuality, ws.samples);
   if (!interpreter.failure().empty()) return interpreter.failure();
 
+  using msg::Id;
+  auto number = [](long long n) { return std::to_string(n); };
+  auto counted = [&number](long long n, Id one, Id many) { return msg::fill(n == 1 ? one : many, {number(n)}); };
   out << printable(path) << "\n";
-  out << "  title           \"" << shiftJisToUtf8(song.title) << "\"\n";
-  out << "  format version  " << song.formatVersion << "\n";
-  out << "  PCM channels    " << song.pcmChannelCount << " (PCM channel mask " << hex::number(song.pcmChannelMask & 0xFF, 2)
-      << ", mix channel mask " << hex::number(song.mixChannelMask & 0xFF, 2) << ")\n";
-  out << "  samples         " << song.sampleCount;
-  if (song.sampleCount > 0) out << " (sample file " << printable(song.sampleShown) << ")";
+  out << msg::fill(Id::InfoTitle, {shiftJisToUtf8(song.title)}) << "\n";
+  out << msg::fill(Id::InfoFormatVersion, {number(song.formatVersion)}) << "\n";
+  out << msg::fill(Id::InfoPcmChannels,
+                   {number(song.pcmChannelCount), hex::number(song.pcmChannelMask & 0xFF, 2), hex::number(song.mixChannelMask & 0xFF, 2)})
+      << "\n";
+  out << msg::fill(Id::InfoSamples, {number(song.sampleCount)});
+  if (song.sampleCount > 0) out << msg::fill(Id::InfoSampleFile, {printable(song.sampleShown)});
   out << "\n";
   for (int s = 0; s < song.sampleCount; ++s) {
     const SampleEntry& entry = song.samples[static_cast<std::size_t>(s)];
-    out << "    " << s << ": " << entry.blocks << (entry.blocks == 1 ? " block" : " blocks");
+    out << "    " << s << ": " << counted(entry.blocks, Id::InfoOneBlock, Id::InfoBlocks);
     if (s == 0 && song.waveCount > 0) {
-      out << ", wave set of " << song.waveCount << (song.waveCount == 1 ? " wave" : " waves");
+      out << msg::fill(Id::InfoWaveSet, {counted(song.waveCount, Id::InfoOneWave, Id::InfoWaves)});
     } else {
       int loop = ws.samples.loopBlocks[static_cast<std::size_t>(s)];
-      if (loop < 0) out << ", no loop";
-      else out << ", loop of " << loop << (loop == 1 ? " block" : " blocks");
+      if (loop < 0) out << msg::text(Id::InfoNoLoop);
+      else out << msg::fill(Id::InfoLoop, {counted(loop, Id::InfoOneBlock, Id::InfoBlocks)});
     }
     out << "\n";
   }
-  out << "  macros          " << song.macroCount << "\n";
+  out << msg::fill(Id::InfoMacros, {number(song.macroCount)}) << "\n";
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.2f", figures.frames / 59.94);
-  out << "  length          " << figures.frames << " frames (" << seconds << " s) at loop count "
-      << args.options.loopCount << "\n";
-  out << "  FM writes       " << figures.fmWrites << "\n";
-  out << "  PSG writes      " << figures.psgWrites << "\n";
-  out << "  wavetable notes " << figures.sccEvents << "\n";
-  out << "  PCM notes       " << figures.pcmEvents << "\n";
-  out << "  variants needed" << (args.options.highQuality ? " (high quality)" : "");
+  out << msg::fill(Id::InfoLength, {number(figures.frames), seconds, number(args.options.loopCount)}) << "\n";
+  out << msg::fill(Id::InfoFmWrites, {number(figures.fmWrites)}) << "\n";
+  out << msg::fill(Id::InfoPsgWrites, {number(figures.psgWrites)}) << "\n";
+  out << msg::fill(Id::InfoWavetableNotes, {number(figures.sccEvents)}) << "\n";
+  out << msg::fill(Id::InfoPcmNotes, {number(figures.pcmEvents)}) << "\n";
+  out << msg::text(Id::InfoVariantsNeeded) << (args.options.highQuality ? msg::text(Id::InfoHighQuality) : "");
   bool any = false;
   for (int s = 0; s < kMaxSamples; ++s) {
     const auto& marks = ws.samples.variantUsage[static_cast<std::size_t>(s)];
     if (!marks[0] && !marks[1] && !marks[2]) continue;
-    out << (any ? "; " : " ") << "sample " << s << ":";
+    out << (any ? "; " : " ") << msg::fill(Id::InfoSampleVariants, {number(s)});
     for (int v = 0; v < 3; ++v) {
       if (marks[static_cast<std::size_t>(v)]) out << " " << v + 1;
     }
-    if (s >= song.sampleCount) out << " (no such sample)";
+    if (s >= song.sampleCount) out << msg::text(Id::InfoNoSuchSample);
     any = true;
   }
-  out << (any ? "" : " none") << "\n";
+  out << (any ? "" : msg::text(Id::InfoNone)) << "\n";
 
   // The image, measured by the conversion's own passes; a song too big for
   // the banks is what the report is for, not a failure here.
