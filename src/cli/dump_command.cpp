@@ -19,6 +19,8 @@ namespace kvtram {
 
 namespace {
 
+using msg::Id;
+
 // The largest file read: the header and 256 banks are all an image can hold
 // (a pointer's bank number is one byte).
 constexpr std::size_t kMaxDumpFileBytes = kImageBytes;
@@ -46,10 +48,12 @@ std::string hexBytes(std::span<const std::uint8_t> bytes, std::size_t limit) {
 
 std::string pointerText(const TrmPointer& p) {
   std::string raw = hexBytes(p.raw, 3);
-  if (p.null) return raw + "  none";
-  if (!p.valid) return raw + "  (no pointer)";
+  if (p.null) return raw + "  " + msg::text(Id::DumpNone);
+  if (!p.valid) return raw + "  " + msg::text(Id::DumpNoPointer);
   return raw + "  " + address(p.address);
 }
+
+std::string number(long long n) { return std::to_string(n); }
 
 std::string textOf(const std::uint8_t* bytes, std::size_t length) {
   return shiftJisToUtf8(std::string_view(reinterpret_cast<const char*>(bytes), length));
@@ -59,72 +63,80 @@ std::string textOf(const std::uint8_t* bytes, std::size_t length) {
 std::string entryName(const TrmImage& image, int entry) {
   int base = sampleEntryAddress(image.waveCount, 0, 1);
   int offset = entry - base;
-  if (offset < 0 || offset % kVariantEntryBytes != 0) return " (no variant entry)";
-  std::string name = format(" (sample %lld variant %lld", offset / kSampleEntryBytes,
-                            offset % kSampleEntryBytes / kVariantEntryBytes + 1);
-  if (offset / kSampleEntryBytes >= static_cast<int>(image.samples.size())) name += ", beyond the table";
-  return name + ")";
+  if (offset < 0 || offset % kVariantEntryBytes != 0) return msg::text(Id::DumpNoVariantEntry);
+  const bool beyond = offset / kSampleEntryBytes >= static_cast<int>(image.samples.size());
+  return msg::fill(beyond ? Id::DumpEntryBeyondTable : Id::DumpEntryVariant,
+                   {number(offset / kSampleEntryBytes), number(offset % kSampleEntryBytes / kVariantEntryBytes + 1)});
 }
 
 std::string describe(const TrmImage& image, const TrmCommand& c) {
   switch (c.kind) {
-    case TrmCommandKind::Wait: return format("wait %lld", c.count);
-    case TrmCommandKind::End: return "end";
-    case TrmCommandKind::NextBank: return format("next bank -> bank %lld", c.address / kBankBytes + 1);
-    case TrmCommandKind::PsgWrite: return format("psg  reg %lld = 0x%02llX", c.reg, c.value);
-    case TrmCommandKind::FmInit: return format("fm init: key off, attenuation 15 on %lld channels", c.count);
-    case TrmCommandKind::FmWrite: return format("fm   reg 0x%02llX = 0x%02llX", c.reg, c.value);
-    case TrmCommandKind::SelectSample: return format("sample entry 0x%04llX", c.pointer) + entryName(image, c.pointer);
+    case TrmCommandKind::Wait: return msg::fill(Id::DumpWaitCommand, {number(c.count)});
+    case TrmCommandKind::End: return msg::text(Id::DumpEndCommand);
+    case TrmCommandKind::NextBank: return msg::fill(Id::DumpNextBankCommand, {number(c.address / kBankBytes + 1)});
+    case TrmCommandKind::PsgWrite: return msg::fill(Id::DumpPsgWriteCommand, {number(c.reg), format("0x%02llX", c.value)});
+    case TrmCommandKind::FmInit: return msg::fill(Id::DumpFmInitCommand, {number(c.count)});
+    case TrmCommandKind::FmWrite:
+      return msg::fill(Id::DumpFmWriteCommand, {format("0x%02llX", c.reg), format("0x%02llX", c.value)});
+    case TrmCommandKind::SelectSample:
+      return msg::fill(Id::DumpSelectSampleCommand, {format("0x%04llX", c.pointer)}) + entryName(image, c.pointer);
     case TrmCommandKind::NoteVolume:
-      return format("volume %lld", static_cast<std::int8_t>(static_cast<std::uint8_t>(c.value)));
-    case TrmCommandKind::NoteChange: return "change (next note changes the sounding note)";
-    case TrmCommandKind::Note: return format("note %lld, %lld frames", c.reg, c.count);
-    case TrmCommandKind::WaveAddress: return format("wave address 0x%04llX", c.pointer);
-    case TrmCommandKind::SccNote: return format("tone period %lld volume %lld, %lld frames", c.reg, c.value, c.count);
+      return msg::fill(Id::DumpVolumeCommand, {number(static_cast<std::int8_t>(static_cast<std::uint8_t>(c.value)))});
+    case TrmCommandKind::NoteChange: return msg::text(Id::DumpChangeCommand);
+    case TrmCommandKind::Note: return msg::fill(Id::DumpNoteCommand, {number(c.reg), number(c.count)});
+    case TrmCommandKind::WaveAddress: return msg::fill(Id::DumpWaveAddressCommand, {format("0x%04llX", c.pointer)});
+    case TrmCommandKind::SccNote:
+      return msg::fill(Id::DumpToneCommand, {number(c.reg), number(c.value), number(c.count)});
   }
   return "?";
 }
 
 void printHeader(const TrmImage& image, std::ostream& out) {
   const TrmHeader& h = image.header;
-  out << "header\n";
-  out << "  magic          \"" << textOf(h.magic.data(), 4) << "\"\n";
-  out << "  title          \"" << shiftJisToUtf8(h.title) << "\"\n";
-  out << "  rhythm mode    " << h.rhythmMode << "\n";
-  out << "  constants      " << int{h.constants[0]} << " " << int{h.constants[1]} << " " << int{h.constants[2]}
+  out << msg::text(Id::DumpHeader) << "\n";
+  out << msg::fill(Id::DumpMagic, {textOf(h.magic.data(), 4)}) << "\n";
+  out << msg::fill(Id::DumpTitle, {shiftJisToUtf8(h.title)}) << "\n";
+  out << msg::fill(Id::DumpRhythmMode, {number(h.rhythmMode)}) << "\n";
+  out << msg::fill(Id::DumpConstants, {number(h.constants[0]), number(h.constants[1]), number(h.constants[2])})
       << "\n";
-  out << "  player name    \"" << textOf(h.playerName.data(), h.playerName.size()) << "\"\n";
-  out << "  PSG stream     " << pointerText(h.psg) << "\n";
-  out << "  FM stream      " << pointerText(h.fm) << "\n";
-  out << "  channel slots\n";
+  out << msg::fill(Id::DumpPlayerName, {textOf(h.playerName.data(), h.playerName.size())}) << "\n";
+  out << msg::fill(Id::DumpPsgStream, {pointerText(h.psg)}) << "\n";
+  out << msg::fill(Id::DumpFmStream, {pointerText(h.fm)}) << "\n";
+  out << msg::text(Id::DumpChannelSlots) << "\n";
   for (std::size_t i = 0; i < kChannelSlotOffsets.size(); ++i) {
     out << format("    %3lld: ", kChannelSlotOffsets[i]) << pointerText(h.slots[i]);
     for (const TrmStream& s : image.channels) {
-      if (s.headerOffset == kChannelSlotOffsets[i]) out << "  (" << pcmChannelName(s.channel) << ")";
+      if (s.headerOffset == kChannelSlotOffsets[i]) out << msg::fill(Id::DumpSlotChannel, {pcmChannelName(s.channel)});
     }
     out << "\n";
   }
-  if (h.strayBytes > 0) out << "  " << h.strayBytes << " non-zero bytes outside the header's fields\n";
+  if (h.strayBytes > 0) out << msg::fill(Id::DumpStrayBytes, {number(h.strayBytes)}) << "\n";
 }
 
 void printBankZero(const TrmImage& image, std::ostream& out) {
-  out << "bank 0\n";
-  out << "  waves          " << image.waveCount << (image.waveCountGiven ? " (as given)" : " (from the pointer table)")
-      << "\n";
+  out << msg::text(Id::DumpBankZero) << "\n";
+  out << msg::fill(Id::DumpWaves, {number(image.waveCount)})
+      << msg::text(image.waveCountGiven ? Id::DumpWavesGiven : Id::DumpWavesFound) << "\n";
   for (int w = 0; w < image.waveCount; ++w) {
     out << format("    %3lld: ", w) << hexBytes(image.wave(w), kWaveTableBytes) << "\n";
   }
-  out << "  sample pointer table at " << format("0x%04llX", sampleEntryAddress(image.waveCount, 0, 1)) << ", " << image.samples.size()
-      << (image.samples.size() == 1 ? " sample" : " samples") << "\n";
+  const long long samples = static_cast<long long>(image.samples.size());
+  out << msg::fill(Id::DumpSampleTable,
+                   {format("0x%04llX", sampleEntryAddress(image.waveCount, 0, 1)),
+                    msg::fill(samples == 1 ? Id::DumpOneSample : Id::DumpSamples, {number(samples)})})
+      << "\n";
   for (std::size_t s = 0; s < image.samples.size(); ++s) {
     for (int v = 0; v < 3; ++v) {
       const TrmVariantPointers& p = image.samples[s].variants[static_cast<std::size_t>(v)];
-      out << format("    sample %3lld variant %lld at 0x%04llX", static_cast<long long>(s), v + 1, p.entryAddress);
-      out << "  start " << (p.start.valid ? address(p.start.address) : hexBytes(p.start.raw, 3));
-      out << "  end " << (p.end.valid ? address(p.end.address) : hexBytes(p.end.raw, 3));
-      out << "  loop " << (p.loop.null ? "none" : p.loop.valid ? address(p.loop.address) : hexBytes(p.loop.raw, 3));
+      out << msg::fill(Id::DumpVariantAt,
+                       {format("%3lld", static_cast<long long>(s)), number(v + 1), format("0x%04llX", p.entryAddress)});
+      out << msg::fill(Id::DumpStart, {p.start.valid ? address(p.start.address) : hexBytes(p.start.raw, 3)});
+      out << msg::fill(Id::DumpEnd, {p.end.valid ? address(p.end.address) : hexBytes(p.end.raw, 3)});
+      out << msg::fill(Id::DumpLoop, {p.loop.null    ? std::string(msg::text(Id::DumpNone))
+                                      : p.loop.valid ? address(p.loop.address)
+                                                     : hexBytes(p.loop.raw, 3)});
       if (p.start.valid && p.end.valid && p.end.address > p.start.address) {
-        out << "  (" << p.end.address - p.start.address << " bytes)";
+        out << msg::fill(Id::DumpVariantBytes, {number(p.end.address - p.start.address)});
       }
       out << "\n";
     }
@@ -135,9 +147,8 @@ void printStream(const TrmImage& image, const TrmStream& stream, std::ostream& o
   std::string title = stream.kind == TrmStreamKind::Psg  ? "PSG"
                       : stream.kind == TrmStreamKind::Fm ? "FM"
                                                          : pcmChannelName(stream.channel);
-  out << "stream " << title << " at " << address(stream.start) << " (header offset " << stream.headerOffset
-      << ")\n";
-  out << "        time  address   bytes               command\n";
+  out << msg::fill(Id::DumpStream, {title, address(stream.start), number(stream.headerOffset)}) << "\n";
+  out << msg::text(Id::DumpColumns) << "\n";
   for (const TrmCommand& c : stream.commands) {
     out << format("  %10lld  ", c.time) << address(c.address) << "  ";
     std::string bytes = hexBytes(image.bytesOf(c), 6);
@@ -146,14 +157,14 @@ void printStream(const TrmImage& image, const TrmStream& stream, std::ostream& o
   }
   if (stream.joins >= 0) {
     // Listed once, where it was first decoded.
-    out << "  " << address(stream.joinAddress) << "  from here on the same commands as "
-        << pcmChannelName(stream.joins) << " (listed there)\n";
+    out << msg::fill(Id::DumpJoins, {address(stream.joinAddress), pcmChannelName(stream.joins)}) << "\n";
   }
   if (stream.complete) {
-    out << "  ends at " << address(stream.end) << " after " << stream.endTime << " frames, "
-        << stream.commands.size() << " commands\n";
+    out << msg::fill(Id::DumpStreamEnds, {address(stream.end), number(stream.endTime),
+                                          number(static_cast<long long>(stream.commands.size()))})
+        << "\n";
   } else {
-    out << "  (the stream breaks off here)\n";
+    out << msg::text(Id::DumpStreamBreaks) << "\n";
   }
 }
 
@@ -186,7 +197,7 @@ int dumpImage(std::span<const std::uint8_t> file, const std::string& name, int w
 
   const bool hasHeader = image->file.size() >= static_cast<std::size_t>(kHeaderBytes) && image->header.magic == kMagic;
   if (hasHeader) {
-    out << printable(name) << " (" << image->file.size() << " bytes)\n";
+    out << msg::fill(Id::DumpFile, {printable(name), number(static_cast<long long>(image->file.size()))}) << "\n";
     printHeader(*image, out);
     if (image->file.size() >= static_cast<std::size_t>(kHeaderBytes + kBankBytes)) {
       printBankZero(*image, out);
@@ -194,8 +205,9 @@ int dumpImage(std::span<const std::uint8_t> file, const std::string& name, int w
       printStream(*image, image->fm, out);
       for (const TrmStream& s : image->channels) printStream(*image, s, out);
       if (failure.empty() && image->streamsEnd + kHeaderBytes < static_cast<int>(image->file.size())) {
-        out << image->file.size() - static_cast<std::size_t>(image->streamsEnd + kHeaderBytes)
-            << " bytes behind the last stream\n";
+        out << msg::fill(Id::DumpBytesBehind,
+                         {number(static_cast<long long>(image->file.size()) - (image->streamsEnd + kHeaderBytes))})
+            << "\n";
       }
     }
   }
@@ -207,7 +219,6 @@ int dumpImage(std::span<const std::uint8_t> file, const std::string& name, int w
 }
 
 CommandSpec dumpCommand() {
-  using msg::Id;
   auto args = std::make_shared<DumpArgs>();
   CommandSpec c;
   c.name = "dump";
