@@ -13,21 +13,21 @@ namespace kvtram {
 namespace {
 
 constexpr std::array<ControlTemplate, 15> kConverterControls{{
-    {kIdFileList, ControlKind::ListBox, "", {20, 20, 260, 50}, true},
-    {kIdConvert, ControlKind::PushButton, msg::kButtonConvert, {20, 145, 50, 40}, true},
-    {kIdExit, ControlKind::PushButton, msg::kButtonExit, {230, 135, 50, 50}, true},
-    {kIdPsgVolume, ControlKind::Edit, "", {130, 125, 40, 20}, true},
-    {kIdFmVolume, ControlKind::Edit, "", {130, 165, 40, 20}, true},
-    {kNoControlId, ControlKind::Label, msg::kLabelFileList, {20, 10, 128, 8}, false},
-    {kNoControlId, ControlKind::Label, msg::kLabelPsgVolume, {130, 115, 45, 8}, false},
-    {kNoControlId, ControlKind::Label, msg::kLabelFmVolume, {130, 155, 45, 8}, false},
-    {kIdUseSccI, ControlKind::CheckBox, msg::kBoxUseSccI, {230, 90, 50, 10}, true},
-    {kIdStrictMid, ControlKind::CheckBox, msg::kBoxStrictMid, {20, 80, 99, 10}, true},
-    {kIdStrictHigh, ControlKind::CheckBox, msg::kBoxStrictHigh, {20, 120, 99, 10}, true},
-    {kIdStrictMidHigh, ControlKind::CheckBox, msg::kBoxStrictMidHigh, {20, 100, 106, 10}, true},
-    {kIdHighQuality, ControlKind::CheckBox, msg::kBoxHighQuality, {130, 90, 90, 10}, true},
-    {kIdLoopCount, ControlKind::Edit, "", {230, 110, 30, 15}, true},
-    {kNoControlId, ControlKind::Label, msg::kLabelLoopCount, {265, 112, 20, 8}, false},
+    {kIdFileList, ControlKind::ListBox, nullptr, {20, 20, 260, 50}, true},
+    {kIdConvert, ControlKind::PushButton, &msg::kButtonConvert, {20, 145, 50, 40}, true},
+    {kIdExit, ControlKind::PushButton, &msg::kButtonExit, {230, 135, 50, 50}, true},
+    {kIdPsgVolume, ControlKind::Edit, nullptr, {130, 125, 40, 20}, true},
+    {kIdFmVolume, ControlKind::Edit, nullptr, {130, 165, 40, 20}, true},
+    {kNoControlId, ControlKind::Label, &msg::kLabelFileList, {20, 10, 128, 8}, false},
+    {kNoControlId, ControlKind::Label, &msg::kLabelPsgVolume, {130, 115, 45, 8}, false},
+    {kNoControlId, ControlKind::Label, &msg::kLabelFmVolume, {130, 155, 45, 8}, false},
+    {kIdUseSccI, ControlKind::CheckBox, &msg::kBoxUseSccI, {230, 90, 50, 10}, true},
+    {kIdStrictMid, ControlKind::CheckBox, &msg::kBoxStrictMid, {20, 80, 99, 10}, true},
+    {kIdStrictHigh, ControlKind::CheckBox, &msg::kBoxStrictHigh, {20, 120, 99, 10}, true},
+    {kIdStrictMidHigh, ControlKind::CheckBox, &msg::kBoxStrictMidHigh, {20, 100, 106, 10}, true},
+    {kIdHighQuality, ControlKind::CheckBox, &msg::kBoxHighQuality, {130, 90, 90, 10}, true},
+    {kIdLoopCount, ControlKind::Edit, nullptr, {230, 110, 30, 15}, true},
+    {kNoControlId, ControlKind::Label, &msg::kLabelLoopCount, {265, 112, 20, 8}, false},
 }};
 
 constexpr DialogTemplate kConverterDialog{
@@ -226,13 +226,14 @@ DialogArguments parseDialogArguments(const std::vector<std::string>& arguments) 
     if (options && argument == "--") {
       options = false;
     } else if (options && argument == "--help") {
-      return {DialogArguments::Action::Help, {}, std::string(msg::kDialogUsage) + "\n" + msg::kDialogHelp};
+      return {DialogArguments::Action::Help, {},
+              std::string(msg::kDialogUsage) + "\n" + msg::kDialogHelp.c_str()};
     } else if (options && argument == "--version") {
       return {DialogArguments::Action::Version, {}, {}};
     } else if (options && !argument.empty() && argument[0] == '-') {
       return {DialogArguments::Action::Refuse, {},
-              msg::failureLine(argument, msg::kNoSuchOption) + "\n" + msg::kDialogUsage + "\n" +
-                  msg::kDialogMoreHelp};
+              msg::failureLine(argument, msg::kNoSuchOption) + "\n" + msg::kDialogUsage.c_str() + "\n" +
+                  msg::kDialogMoreHelp.c_str()};
     } else {
       parsed.paths.push_back(argument);
     }

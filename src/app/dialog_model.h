@@ -17,6 +17,7 @@
 
 #include "app/batch.h"
 #include "app/options.h"
+#include "messages/messages.h"
 
 namespace kvtram {
 
@@ -56,13 +57,16 @@ struct UnitRect {
 struct ControlTemplate {
   int id;                 // kNoControlId for labels
   ControlKind kind;
-  const char* text;       // "" where the control starts without text
+  const msg::Text* text;  // nullptr where the control starts without text
   UnitRect rect;          // dialog units
   bool tabStop;
+
+  // The text in the user's language, "" for none.
+  const char* label() const { return text != nullptr ? text->c_str() : ""; }
 };
 
 struct DialogTemplate {
-  const char* caption;
+  msg::Text caption;
   int width;              // client area, dialog units
   int height;
   const char* fontFace;

@@ -64,7 +64,7 @@ ConverterDialog::~ConverterDialog() { model_.waitForBatch(); }
 
 // A widget for one control of the dialog template, with its behaviour.
 QWidget* ConverterDialog::makeControl(const kvtram::ControlTemplate& spec) {
-  const QString text = fromBytes(spec.text);
+  const QString text = fromBytes(spec.label());
   QWidget* widget = nullptr;
   switch (spec.kind) {
     case kvtram::ControlKind::ListBox: {

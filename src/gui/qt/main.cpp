@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gui/qt/converter_dialog.h"
+#include "io/user_language.h"
 #include "messages/dialog_texts.h"
 
 #ifndef KVTRAM_VERSION
@@ -22,6 +23,7 @@ void print(std::FILE* stream, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  kvtram::msg::setLanguage(kvtram::userLanguage());
   // The command line is read before Qt sees it, so that --help and --version
   // need no display.
   const kvtram::DialogArguments arguments =
@@ -44,7 +46,7 @@ int main(int argc, char** argv) {
   int qtArgc = 1;
   QApplication app(qtArgc, argv);
   QApplication::setApplicationName(QStringLiteral("kvtram-gui"));
-  QApplication::setApplicationDisplayName(QString::fromUtf8(kvtram::msg::kAppCaption));
+  QApplication::setApplicationDisplayName(QString::fromUtf8(kvtram::msg::kAppCaption.c_str()));
   QApplication::setDesktopFileName(QStringLiteral("kvtram-gui"));
   QApplication::setWindowIcon(kvtram::gui::applicationIcon());
 

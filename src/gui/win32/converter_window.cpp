@@ -28,7 +28,7 @@ class MessageBoxSink : public MessageSink {
  public:
   void setOwner(HWND owner) { owner_ = owner; }
   void showMessage(const std::string& text) override {
-    ::MessageBoxW(owner_, toWide(text).c_str(), toWide(msg::kAppCaption).c_str(), MB_OK);
+    ::MessageBoxW(owner_, toWide(text).c_str(), toWide(msg::kAppCaption.c_str()).c_str(), MB_OK);
   }
 
  private:
@@ -125,7 +125,7 @@ void ConverterWindow::fitTexts() {
   const auto font = reinterpret_cast<HFONT>(::SendMessageW(dialog_, WM_GETFONT, 0, 0));
   auto allFit = [this](HFONT candidate) {
     for (const ControlTemplate& control : converterDialogTemplate().controls) {
-      if (*control.text != '\0' && !textFits(dialog_, control, candidate)) return false;
+      if (control.text != nullptr && !textFits(dialog_, control, candidate)) return false;
     }
     return true;
   };

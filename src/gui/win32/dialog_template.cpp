@@ -102,7 +102,7 @@ int textRoom(HWND window, const ControlTemplate& control) {
 }
 
 bool textFits(HWND window, const ControlTemplate& control, HFONT font) {
-  const std::wstring text = toWide(control.text);
+  const std::wstring text = toWide(control.label());
   const HDC dc = ::GetDC(window);
   const HGDIOBJ before = ::SelectObject(dc, font);
   SIZE size{};
@@ -126,7 +126,7 @@ std::vector<WORD> buildDialogTemplate(const DialogTemplate& dialog, const Dialog
   out.coordinate(dialog.height);
   out.word(0);  // no menu
   out.word(0);  // the dialog class
-  out.text(dialog.caption);
+  out.text(dialog.caption.c_str());
   out.word(static_cast<WORD>(dialog.fontPointSize));
   out.word(0);  // weight: as the face has it
   out.word(MAKEWORD(FALSE, DEFAULT_CHARSET));  // not italic; the charset byte follows
@@ -145,7 +145,7 @@ std::vector<WORD> buildDialogTemplate(const DialogTemplate& dialog, const Dialog
     out.dword(static_cast<DWORD>(control.id));
     out.word(0xFFFF);
     out.word(kind.atom);
-    out.text(control.text);
+    out.text(control.label());
     out.word(0);  // no creation data
   }
   return out.take();

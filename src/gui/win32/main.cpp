@@ -11,6 +11,7 @@
 #include "app/dialog_model.h"
 #include "gui/win32/converter_window.h"
 #include "io/file_io.h"
+#include "io/user_language.h"
 #include "io/utf16.h"
 #include "messages/dialog_texts.h"
 
@@ -57,13 +58,14 @@ void tell(const std::string& text, bool error) {
     out << text << '\n' << std::flush;
     return;
   }
-  ::MessageBoxW(nullptr, kvtram::toWide(text).c_str(), kvtram::toWide(kvtram::msg::kAppCaption).c_str(),
+  ::MessageBoxW(nullptr, kvtram::toWide(text).c_str(), kvtram::toWide(kvtram::msg::kAppCaption.c_str()).c_str(),
                 MB_OK | (error ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  kvtram::msg::setLanguage(kvtram::userLanguage());
   const kvtram::DialogArguments parsed = kvtram::parseDialogArguments(arguments());
   switch (parsed.action) {
     case kvtram::DialogArguments::Action::Help:

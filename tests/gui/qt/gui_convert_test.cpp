@@ -12,6 +12,7 @@
 
 #include "gui/qt/converter_dialog.h"
 #include "gui_support.h"
+#include "messages/messages.h"
 
 namespace kvtram::gui {
 
@@ -24,6 +25,9 @@ class ConvertTest : public QObject {
   }
 
  private slots:
+  // The messages below are compared in Japanese.
+  void initTestCase() { msg::setLanguage(msg::Language::Japanese); }
+
   void init() { QVERIFY(folder.isValid()); }
 
   void eachOptionErrorStopsTheBatchBeforeItsFirstFile() {

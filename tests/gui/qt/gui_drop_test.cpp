@@ -8,6 +8,7 @@
 
 #include "gui/qt/converter_dialog.h"
 #include "gui_support.h"
+#include "messages/messages.h"
 
 namespace kvtram::gui {
 
@@ -22,6 +23,9 @@ class DropTest : public QObject {
   }
 
  private slots:
+  // The messages below are compared in Japanese.
+  void initTestCase() { msg::setLanguage(msg::Language::Japanese); }
+
   void init() { QVERIFY(folder.isValid()); }
 
   void aDropReplacesTheEarlierOne() {

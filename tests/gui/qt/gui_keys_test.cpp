@@ -7,6 +7,7 @@
 
 #include "gui/qt/converter_dialog.h"
 #include "gui_support.h"
+#include "messages/messages.h"
 
 namespace kvtram::gui {
 
@@ -20,6 +21,9 @@ class KeysTest : public QObject {
   }
 
  private slots:
+  // The messages below are compared in Japanese.
+  void initTestCase() { msg::setLanguage(msg::Language::Japanese); }
+
   // Enter closes from every control but a push button (the dialog has no
   // default button), also the keypad's Enter.
   void enterCloses() {

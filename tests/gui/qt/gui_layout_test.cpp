@@ -11,6 +11,7 @@
 #include "gui/qt/converter_dialog.h"
 #include "gui/qt/dialog_font.h"
 #include "gui_support.h"
+#include "messages/messages.h"
 
 namespace kvtram::gui {
 
@@ -63,6 +64,9 @@ class LayoutTest : public QObject {
   }
 
  private slots:
+  // Every text below is compared in Japanese.
+  void initTestCase() { msg::setLanguage(msg::Language::Japanese); }
+
   void captionSizeAndFont() {
     ConverterDialog dialog;
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Kv_TRAM"));
@@ -131,21 +135,38 @@ class LayoutTest : public QObject {
     QVERIFY(!dialog.progressLine()->isVisibleTo(&dialog));
   }
 
-  // The captions fit their controls: none is cut off at the template's widths.
+  // The captions fit their controls in each language: none is cut off at the
+  // template's widths, measured with the dialog's font.
   void captionsFitTheirControls() {
-    ConverterDialog dialog;
-    for (QWidget* w : templateControls(dialog)) {
-      const QString text = textOf(w);
-      if (auto* box = qobject_cast<QCheckBox*>(w)) {
-        QStyleOptionButton option;
-        option.initFrom(box);
-        option.text = text;
-        const QRect contents = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
-        QVERIFY2(box->fontMetrics().horizontalAdvance(text) <= contents.width(), qPrintable(text));
-      } else if (auto* label = qobject_cast<QLabel*>(w)) {
-        QVERIFY2(label->fontMetrics().horizontalAdvance(text) <= label->width(), qPrintable(text));
+    for (const msg::Language language : {msg::Language::Japanese, msg::Language::English}) {
+      msg::setLanguage(language);
+      ConverterDialog dialog;
+      for (QWidget* w : templateControls(dialog)) {
+        const QString text = textOf(w);
+        if (auto* box = qobject_cast<QCheckBox*>(w)) {
+          QStyleOptionButton option;
+          option.initFrom(box);
+          option.text = text;
+          const QRect contents = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+          QVERIFY2(box->fontMetrics().horizontalAdvance(text) <= contents.width(), qPrintable(text));
+        } else if (auto* label = qobject_cast<QLabel*>(w)) {
+          QVERIFY2(label->fontMetrics().horizontalAdvance(text) <= label->width(), qPrintable(text));
+        } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+          QVERIFY2(button->fontMetrics().horizontalAdvance(text) <= button->width() - 8, qPrintable(text));
+        }
       }
     }
+    msg::setLanguage(msg::Language::Japanese);
+  }
+
+  // The dialog speaks the language chosen before it opens.
+  void englishLabels() {
+    msg::setLanguage(msg::Language::English);
+    ConverterDialog dialog;
+    msg::setLanguage(msg::Language::Japanese);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Kv_TRAM"));
+    QCOMPARE(textOf(dialog.control(1001)), QStringLiteral("Convert"));
+    QCOMPARE(textOf(dialog.control(1006)), QStringLiteral("Fine resampling (mid)"));
   }
 };
 

@@ -21,6 +21,7 @@
 #include "app/workspace.h"
 #include "io/file_io.h"
 #include "io/utf16.h"
+#include "messages/messages.h"
 #include "support/kv_song_builder.h"
 #include "support/temp_dir.h"
 
@@ -78,7 +79,12 @@ BOOL CALLBACK collectStatics(HWND child, LPARAM data) {
 
 class ConverterWindowTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  // The texts below are compared in Japanese unless a test says otherwise.
+  void SetUp() override { open(msg::Language::Japanese); }
+  void TearDown() override { close(); }
+
+  void open(msg::Language language) {
+    msg::setLanguage(language);
     worker_ = std::thread([] { win32::runConverterDialog(::GetModuleHandleW(nullptr)); });
     // Visible once its controls are made and initialised.
     dialog_ = waitFor(
@@ -89,9 +95,10 @@ class ConverterWindowTest : public ::testing::Test {
         60);
     ASSERT_NE(dialog_, nullptr) << "the dialog did not open";
   }
-  void TearDown() override {
+  void close() {
     if (dialog_ != nullptr) ::PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(kIdExit, BN_CLICKED), 0);
     if (worker_.joinable()) worker_.join();
+    dialog_ = nullptr;
   }
   HWND item(int id) const { return ::GetDlgItem(dialog_, id); }
 
@@ -135,7 +142,7 @@ TEST_F(ConverterWindowTest, OpensAsTheTemplateSays) {
     EXPECT_EQ(r.right, expected.right) << control.id;
     EXPECT_EQ(r.bottom, expected.bottom) << control.id;
     if (control.kind != ControlKind::Edit) {
-      EXPECT_EQ(windowText(window), control.text) << control.id;
+      EXPECT_EQ(windowText(window), control.label()) << control.id;
     }
     if (control.tabStop) tabOrder.push_back(window);
   }
@@ -157,18 +164,23 @@ TEST_F(ConverterWindowTest, OpensAsTheTemplateSays) {
   EXPECT_EQ(::IsDlgButtonChecked(dialog_, kIdHighQuality), BST_UNCHECKED);
 }
 
-// Each text, in the font its control draws it with, is no wider than the
-// room the control gives it. The children come in template order.
+// In each language, each text, in the font its control draws it with, is no
+// wider than the room the control gives it. The children come in template
+// order.
 TEST_F(ConverterWindowTest, EveryTextFitsItsControl) {
-  HWND child = ::GetWindow(dialog_, GW_CHILD);
-  for (const ControlTemplate& control : converterDialogTemplate().controls) {
-    ASSERT_NE(child, nullptr);
-    if (control.kind != ControlKind::Edit) {
-      EXPECT_EQ(windowText(child), control.text);
-      const auto font = reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0));
-      EXPECT_TRUE(win32::textFits(dialog_, control, font)) << control.text;
+  for (const msg::Language language : {msg::Language::Japanese, msg::Language::English}) {
+    close();
+    open(language);
+    HWND child = ::GetWindow(dialog_, GW_CHILD);
+    for (const ControlTemplate& control : converterDialogTemplate().controls) {
+      ASSERT_NE(child, nullptr);
+      if (control.kind != ControlKind::Edit) {
+        EXPECT_EQ(windowText(child), control.label());
+        const auto font = reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0));
+        EXPECT_TRUE(win32::textFits(dialog_, control, font)) << control.label();
+      }
+      child = ::GetWindow(child, GW_HWNDNEXT);
     }
-    child = ::GetWindow(child, GW_HWNDNEXT);
   }
 }
 
