@@ -38,10 +38,12 @@ class StreamWalker {
            static_cast<std::size_t>(address) + static_cast<std::size_t>(count) + kHeader <= file_.size();
   }
   std::uint8_t at(int address) const { return file_[static_cast<std::size_t>(address + kHeader)]; }
-  std::string fault(int address, const std::string& what) const {
-    return msg::streamFault(streamName(stream_), hexAddress(address), what);
+  // `what` names the address, given to it in hexadecimal.
+  template <typename Describe, typename... More>
+  std::string fault(int address, Describe what, More... more) const {
+    return msg::streamFault(streamName(stream_), what(hexAddress(address), more...));
   }
-  std::string truncated(int address) const { return fault(address, msg::kStreamCutOff); }
+  std::string truncated(int address) const { return fault(address, msg::streamCutOff); }
   // Reads a wait count (1-255, or 0 lo hi for 256 and more) at `address`.
   std::string count(int address, int& value, int& length) const;
   std::string fmInit(int address, TrmCommand& command) const;
@@ -72,7 +74,7 @@ std::string StreamWalker::count(int address, int& value, int& length) const {
   if (!has(address, 3)) return truncated(address);
   value = at(address + 1) + 256 * at(address + 2);
   length = 3;
-  if (value <= 255) return fault(address, msg::longFormShortWait(value));
+  if (value <= 255) return fault(address, msg::longFormShortWait, value);
   return {};
 }
 
@@ -94,7 +96,7 @@ std::string StreamWalker::fmInit(int address, TrmCommand& command) const {
   int expected = rhythmMode_ == 1 ? 6 : 9;
   int other = expected == 6 ? 9 : 6;
   int channels = matches(expected) ? expected : matches(other) ? other : 0;
-  if (channels == 0) return fault(address, msg::kFmInitBlockBroken);
+  if (channels == 0) return fault(address, msg::fmInitBlockBroken);
   command.kind = TrmCommandKind::FmInit;
   command.length = 1 + 4 * channels;
   command.count = channels;
@@ -127,13 +129,13 @@ std::string StreamWalker::psgCommand(int address, int op, TrmCommand& c, bool& k
   if (std::string failure = operands(address, 3, c); !failure.empty()) return failure;
   c.reg = at(address + 1);
   c.value = at(address + 2);
-  if (c.reg > kPsgRegisters - 1) return fault(address, msg::psgRegisterBeyond(c.reg, kPsgRegisters - 1));
+  if (c.reg > kPsgRegisters - 1) return fault(address, msg::psgRegisterBeyond, c.reg, kPsgRegisters - 1);
   return {};
 }
 
 std::string StreamWalker::fmCommand(int address, int op, bool first, TrmCommand& c, bool& known) const {
   if (first) {
-    if (op != kFmInitCommand) return fault(address, msg::noFmInitBlock(hexByte(kFmInitCommand)));
+    if (op != kFmInitCommand) return fault(address, msg::noFmInitBlock, hexByte(kFmInitCommand));
     return fmInit(address, c);
   }
   if (op == kWaitCommand) {
@@ -153,7 +155,7 @@ std::string StreamWalker::fmCommand(int address, int op, bool first, TrmCommand&
 
 std::string StreamWalker::channelCommand(int address, int op, bool first, TrmCommand& c, bool& known) const {
   if (first) {
-    if (op != kWaitCommand) return fault(address, msg::noOpeningWait(hexByte(kWaitCommand)));
+    if (op != kWaitCommand) return fault(address, msg::noOpeningWait, hexByte(kWaitCommand));
     c.kind = TrmCommandKind::Wait;
     return withCount(address, 1, c);
   }
@@ -169,7 +171,7 @@ std::string StreamWalker::channelCommand(int address, int op, bool first, TrmCom
     c.pointer = at(address + 1) + 256 * (hi - kBankZeroWindow);
     if (hi < kBankZeroWindow || hi >= kBankZeroWindow + kBank / 256 || at(address + 3) != 0 ||
         at(address + 4) != 0) {
-      return fault(address, msg::badSampleSelection(hexByte(kSelectSampleCommand)));
+      return fault(address, msg::badSampleSelection, hexByte(kSelectSampleCommand));
     }
     return {};
   }
@@ -212,7 +214,7 @@ std::string StreamWalker::walk() {
       stream_.endTime = time;  // the caller adds the rest of the shared stream
       return {};
     }
-    if (budget_ == 0) return fault(address, msg::kTooManyCommands);
+    if (budget_ == 0) return fault(address, msg::tooManyCommands);
     --budget_;
     if (!has(address, 1)) return truncated(address);
     if (decodedBy_ != nullptr) (*decodedBy_)[static_cast<std::size_t>(address + kHeader)] = static_cast<std::uint8_t>(stream_.channel + 1);
@@ -228,7 +230,7 @@ std::string StreamWalker::walk() {
       int next = (address / kBank + 1) * kBank;
       for (int a = address + 1; a < next; ++a) {
         if (!has(a, 1)) return truncated(a);
-        if (at(a) != 0) return fault(a, msg::kNotZeroBehindNextBank);
+        if (at(a) != 0) return fault(a, msg::notZeroBehindNextBank);
       }
       stream_.commands.push_back(c);
       address = next;
@@ -250,10 +252,10 @@ std::string StreamWalker::walk() {
       case TrmStreamKind::Fm: failure = fmCommand(address, op, first, c, known); break;
       case TrmStreamKind::PcmChannel: failure = channelCommand(address, op, first, c, known); break;
     }
-    if (!known) return fault(address, msg::unknownCommand(hexByte(op)));
+    if (!known) return fault(address, msg::unknownCommand, hexByte(op));
     if (!failure.empty()) return failure;
     if (address / kBank != (address + c.length - 1) / kBank) {
-      return fault(address, msg::kCommandAcrossBanks);
+      return fault(address, msg::commandAcrossBanks);
     }
     first = false;
     if (c.kind == TrmCommandKind::Wait || c.kind == TrmCommandKind::Note || c.kind == TrmCommandKind::SccNote) {
@@ -420,7 +422,7 @@ std::string streamName(const TrmStream& stream) {
     case TrmStreamKind::Fm: return msg::kFmStreamName;
     case TrmStreamKind::PcmChannel: break;
   }
-  return msg::pcmStreamName(stream.channel, stream.headerOffset);
+  return msg::pcmStreamName(stream.channel + 1, stream.headerOffset);
 }
 
 std::string decodeTrm(std::span<const std::uint8_t> file, TrmImage& image, int waveCount) {

@@ -187,51 +187,54 @@ inline constexpr Text kInternalError{Id::InternalError};
 // ---- Reading an image back (kvtram dump) -----------------------------------------------------------
 // An image that is none, or ends early: `headerBytes`, `offset` and `magic` are the format's.
 inline std::string imageShorterThanHeader(int headerBytes, std::size_t length) {
-  return "TRAM イメージではありません (ヘッダーの " + std::to_string(headerBytes) + " バイトに足りません: " +
-         std::to_string(length) + " バイト)";
+  return fill(Id::ImageShorterThanHeader, {std::to_string(headerBytes), std::to_string(length)});
 }
 inline std::string imageWithoutMagic(int offset, const std::string& magic) {
-  return "TRAM イメージではありません (オフセット " + std::to_string(offset) + " に " + magic + " がありません)";
+  return fill(Id::ImageWithoutMagic, {std::to_string(offset), magic});
 }
 inline std::string imageEndsInBankZero(std::size_t length) {
-  return "TRAM イメージが途中で終わっています (バンク 0 の途中、" + std::to_string(length) + " バイト)";
+  return fill(Id::ImageEndsInBankZero, {std::to_string(length)});
 }
-inline constexpr const char* kNoSamplePointerTable =
-    "バンク 0 にサンプルポインタ表が見つかりません (波形数を指定すれば読めます)";
-// The streams, as the faults below name them.
-inline constexpr const char* kPsgStreamName = "PSG ストリーム";
-inline constexpr const char* kFmStreamName = "FM ストリーム";
+inline constexpr Text kNoSamplePointerTable{Id::NoSamplePointerTable};
+// The streams, as the faults below name them; `channel` counted from 1, as
+// the listing counts them.
+inline constexpr Text kPsgStreamName{Id::PsgStreamName};
+inline constexpr Text kFmStreamName{Id::FmStreamName};
 inline std::string pcmStreamName(int channel, int headerOffset) {
-  return "PCM チャンネル " + std::to_string(channel) + " のストリーム (ヘッダー " + std::to_string(headerOffset) + ")";
+  return fill(Id::PcmStreamName, {std::to_string(channel), std::to_string(headerOffset)});
 }
 // `pointer` as its three bytes in hexadecimal ("0x01 0x00 0x40").
 inline std::string badStartPointer(const std::string& stream, const std::string& pointer) {
-  return stream + " : 開始ポインタ " + pointer + " が不正です";
+  return stream + " : " + fill(Id::BadStartPointer, {pointer});
 }
-// A fault in a stream: the stream, the address (0x and six hexadecimal
-// digits), then one of the texts below, which goes on from the address.
-inline std::string streamFault(const std::string& stream, const std::string& address, const std::string& what) {
-  return stream + " : " + address + " " + what;
+// A fault in a stream: the stream, then `what`, one of the texts below, which
+// names the address (0x and six hexadecimal digits) where it was met.
+inline std::string streamFault(const std::string& stream, const std::string& what) { return stream + " : " + what; }
+inline std::string streamCutOff(const std::string& address) { return fill(Id::StreamCutOff, {address}); }
+inline std::string longFormShortWait(const std::string& address, int count) {
+  return fill(Id::LongFormShortWait, {address, std::to_string(count)});
 }
-inline constexpr const char* kStreamCutOff = "でファイルが終わっています";
-inline std::string longFormShortWait(int count) {
-  return "の待ち数 " + std::to_string(count) + " が長い形式で書かれています";
-}
-inline constexpr const char* kFmInitBlockBroken = "の FM 初期化ブロックが壊れています";
-inline std::string psgRegisterBeyond(int reg, int last) {
-  return "の PSG レジスタ番号 " + std::to_string(reg) + " は " + std::to_string(last) + " を超えます";
+inline std::string fmInitBlockBroken(const std::string& address) { return fill(Id::FmInitBlockBroken, {address}); }
+inline std::string psgRegisterBeyond(const std::string& address, int reg, int last) {
+  return fill(Id::PsgRegisterBeyond, {address, std::to_string(reg), std::to_string(last)});
 }
 // `command` as 0x and two hexadecimal digits, here and below.
-inline std::string noFmInitBlock(const std::string& command) {
-  return "に FM 初期化ブロック (" + command + ") がありません";
+inline std::string noFmInitBlock(const std::string& address, const std::string& command) {
+  return fill(Id::NoFmInitBlock, {address, command});
 }
-inline std::string noOpeningWait(const std::string& command) { return "に最初の待ち (" + command + ") がありません"; }
-inline std::string badSampleSelection(const std::string& command) {
-  return "のサンプル選択 (" + command + ") のオペランドが不正です";
+inline std::string noOpeningWait(const std::string& address, const std::string& command) {
+  return fill(Id::NoOpeningWait, {address, command});
 }
-inline constexpr const char* kTooManyCommands = "までにコマンドが多すぎます";
-inline constexpr const char* kNotZeroBehindNextBank = "は次バンクコマンドの後ろなのに 0 ではありません";
-inline std::string unknownCommand(const std::string& command) { return "に不明なコマンド " + command + " があります"; }
-inline constexpr const char* kCommandAcrossBanks = "のコマンドがバンク境界をまたいでいます";
+inline std::string badSampleSelection(const std::string& address, const std::string& command) {
+  return fill(Id::BadSampleSelection, {address, command});
+}
+inline std::string tooManyCommands(const std::string& address) { return fill(Id::TooManyCommands, {address}); }
+inline std::string notZeroBehindNextBank(const std::string& address) {
+  return fill(Id::NotZeroBehindNextBank, {address});
+}
+inline std::string unknownCommand(const std::string& address, const std::string& command) {
+  return fill(Id::UnknownCommand, {address, command});
+}
+inline std::string commandAcrossBanks(const std::string& address) { return fill(Id::CommandAcrossBanks, {address}); }
 
 }  // namespace kvtram::msg

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "image/output_image.h"
+#include "messages/messages.h"
 
 namespace kvtram {
 namespace {
@@ -254,6 +255,20 @@ TEST(TrmDecoder, NamesTheFaultOfABrokenStream) {
     std::string failure = decode(c.image, out);
     EXPECT_NE(failure.find(c.expected), std::string::npos) << c.name << ": " << failure;
   }
+}
+
+// The faults read whole in both languages, the channel counted from 1 as the listing counts it.
+TEST(TrmDecoder, FaultsNameTheStreamAndAddressInEitherLanguage) {
+  TestImage noOpeningWait = minimalImage();
+  noOpeningWait.stream(18, {0x5F, 0x01, 0x69});
+  TrmImage out;
+  msg::setLanguage(msg::Language::English);
+  const std::string english = decode(noOpeningWait, out);
+  const std::string empty = decodeTrm(Bytes{}, out);
+  msg::setLanguage(msg::Language::Japanese);
+  EXPECT_EQ(english, "PCM channel 1 stream (header 18) : 0x00402B: no opening wait (0xAC)");
+  EXPECT_EQ(empty, "not a TRAM image (shorter than the 576-byte header: 0 bytes)");
+  EXPECT_EQ(decode(noOpeningWait, out), "PCM チャンネル 1 のストリーム (ヘッダー 18) : 0x00402B に最初の待ち (0xAC) がありません");
 }
 
 TEST(TrmDecoder, EveryTruncationIsAFailure) {
