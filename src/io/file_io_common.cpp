@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "io/file_io_shared.h"
+#include "messages/messages.h"
 
 namespace kvtram {
 
@@ -46,6 +47,35 @@ bool FileBuffer::assign(std::span<const std::uint8_t> data) {
   bytes_.clearWrittenFrom(length_);
   bytes_.markWritten(length_);
   return true;
+}
+
+std::string listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
+  entries.clear();
+  std::string failure =
+      file_io_shared::readFolder(folder, [&entries](std::string name, const std::string& path, bool link) {
+        if (name == "." || name == "..") return;
+        entries.push_back({std::move(name), pathKind(path), link});
+      });
+  if (!failure.empty()) return failure;
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return {};
+}
+
+std::string createFolders(const std::string& folder) {
+  // Each missing folder of the path in turn, from the outermost.
+  for (std::size_t i = 1; i <= folder.size(); ++i) {
+    if (i < folder.size() && !file_io_shared::isSeparator(folder[i])) continue;
+    if (std::string cause = file_io_shared::makeFolder(folder.substr(0, i)); !cause.empty()) {
+      return msg::withCause(msg::kCannotCreateFolder, cause);
+    }
+  }
+  const PathKind kind = pathKind(folder);
+  if (kind != PathKind::Folder) {
+    return msg::withCause(msg::kCannotCreateFolder, kind == PathKind::Missing ? file_io_shared::causeOfMissingFolder()
+                                                                              : msg::kCauseFileInTheWay);
+  }
+  return {};
 }
 
 std::string folderOf(const std::string& path) {

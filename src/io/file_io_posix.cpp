@@ -155,39 +155,30 @@ std::string unreachableCause(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 ? std::string() : causeText(errno, false);
 }
 
-std::string listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
-  entries.clear();
+namespace file_io_shared {
+
+std::string readFolder(const std::string& folder, const FolderEntrySink& add) {
   DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
   if (dir == nullptr) return msg::withCause(msg::kCannotReadFolder, causeText(errno, false));
   std::string prefix = folder;
   if (!prefix.empty() && !isSeparator(prefix.back())) prefix += '/';
   while (const dirent* entry = ::readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
+    const std::string path = prefix + entry->d_name;
     struct stat st {};
-    bool link = ::lstat((prefix + name).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-    entries.push_back({name, pathKind(prefix + name), link});
+    add(entry->d_name, path, ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode));
   }
   ::closedir(dir);
-  std::sort(entries.begin(), entries.end(),
-            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return {};
 }
 
-std::string createFolders(const std::string& folder) {
-  // Each missing folder of the path in turn, from the outermost.
-  for (std::size_t i = 1; i <= folder.size(); ++i) {
-    if (i < folder.size() && !isSeparator(folder[i])) continue;
-    std::string part = folder.substr(0, i);
-    if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
-      return msg::withCause(msg::kCannotCreateFolder, causeText(errno));
-    }
-  }
-  if (pathKind(folder) != PathKind::Folder) {
-    return msg::withCause(msg::kCannotCreateFolder, msg::kCauseFileInTheWay);
-  }
+std::string makeFolder(const std::string& part) {
+  if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return causeText(errno);
   return {};
 }
+
+const char* causeOfMissingFolder() { return msg::kCauseFileInTheWay; }
+
+}  // namespace file_io_shared
 
 bool fileExists(const std::string& path) {
   struct stat st {};

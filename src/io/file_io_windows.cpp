@@ -197,8 +197,9 @@ std::string unreachableCause(const std::string& path) {
   return causeText(::GetLastError(), false);
 }
 
-std::string listFolder(const std::string& folder, std::vector<FolderEntry>& entries) {
-  entries.clear();
+namespace file_io_shared {
+
+std::string readFolder(const std::string& folder, const FolderEntrySink& add) {
   std::string prefix = folder.empty() ? std::string(".\\") : folder;
   if (!isSeparator(prefix.back())) prefix += '\\';
   WIN32_FIND_DATAW entry{};
@@ -210,35 +211,25 @@ std::string listFolder(const std::string& folder, std::vector<FolderEntry>& entr
   }
   do {
     std::string name = fromWide(entry.cFileName);
-    if (name == "." || name == "..") continue;
-    const bool link = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    entries.push_back({name, pathKind((folder.empty() ? "" : prefix) + name), link});
+    const std::string path = (folder.empty() ? "" : prefix) + name;
+    add(std::move(name), path, (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
   } while (::FindNextFileW(find, &entry));
   ::FindClose(find);
-  std::sort(entries.begin(), entries.end(),
-            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return {};
 }
 
-std::string createFolders(const std::string& folder) {
-  // Each missing folder of the path in turn, from the outermost.
-  for (std::size_t i = 1; i <= folder.size(); ++i) {
-    if (i < folder.size() && !isSeparator(folder[i])) continue;
-    const std::string part = folder.substr(0, i);
-    if (part.size() == 2 && part[1] == ':') continue;  // a drive
-    if (!::CreateDirectoryW(toWide(part).c_str(), nullptr)) {
-      const DWORD error = ::GetLastError();
-      if (error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) {
-        return msg::withCause(msg::kCannotCreateFolder, causeText(error));
-      }
-    }
-  }
-  if (pathKind(folder) != PathKind::Folder) {
-    return msg::withCause(msg::kCannotCreateFolder,
-                          pathKind(folder) == PathKind::Missing ? msg::kCauseNoFolder : msg::kCauseFileInTheWay);
+std::string makeFolder(const std::string& part) {
+  if (part.size() == 2 && part[1] == ':') return {};  // a drive
+  if (!::CreateDirectoryW(toWide(part).c_str(), nullptr)) {
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED) return causeText(error);
   }
   return {};
 }
+
+const char* causeOfMissingFolder() { return msg::kCauseNoFolder; }
+
+}  // namespace file_io_shared
 
 bool fileExists(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesW(toWide(path).c_str());
