@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/convert_file.h"
+#include "app/printable.h"
 #include "app/workspace.h"
 #include "io/file_io.h"
 #include "messages/messages.h"
@@ -237,7 +238,7 @@ void sumUp(BatchOutcome& outcome) {
   }
   for (const std::string& line : outcome.failures) {
     if (!outcome.message.empty()) outcome.message += '\n';
-    outcome.message += line;
+    outcome.message += printable(line);
   }
 }
 

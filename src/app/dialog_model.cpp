@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "app/printable.h"
 #include "app/song_folders.h"
 #include "app/workspace.h"
 #include "messages/dialog_texts.h"
@@ -93,6 +94,8 @@ std::string FileList::replace(std::vector<std::string> paths) {
 std::vector<std::string> FileList::displayOrder() const {
   std::vector<std::string> sorted = paths_;
   std::stable_sort(sorted.begin(), sorted.end(), displayLess);
+  // A name's control characters are shown escaped, as on the command line.
+  for (std::string& path : sorted) path = printable(path);
   return sorted;
 }
 
@@ -124,7 +127,7 @@ ConversionOptions readOptionControls(const OptionControls& controls) {
 }
 
 std::string progressText(std::size_t index, std::size_t count, const std::string& path) {
-  return msg::converting(index, count, path);
+  return msg::converting(index, count, printable(path));
 }
 
 std::string messageBoxText(const std::string& text) {

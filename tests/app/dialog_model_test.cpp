@@ -163,6 +163,14 @@ TEST_F(ConvertFixture, EditTextsAtTheEdgesOfTheirRangesPass) {
   }
 }
 
+// A name cannot forge a line of the list or of the message box.
+TEST_F(ConvertFixture, ControlCharactersInNamesAreShownEscaped) {
+  model.drop({missing("a\x1B[2J\nb.kv")});
+  EXPECT_EQ(model.files().displayOrder(), (std::vector<std::string>{missing("a\\x1B[2J\\nb.kv")}));
+  model.convert(controls);
+  EXPECT_EQ(sink.messages, (std::vector<std::string>{missing("a\\x1B[2J\\nb.kv") + " : ファイルが見つかりません"}));
+}
+
 TEST_F(ConvertFixture, TheJobIsTakenWhenConvertIsPressed) {
   model.drop({missing("a.kv")});
   controls.loopCountText = "5";
