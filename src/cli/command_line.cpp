@@ -143,6 +143,15 @@ class ArgumentReader {
 
 }  // namespace
 
+CommandSpec commandSpec(std::string name, msg::Id summary, msg::Id argumentHelp, msg::Id footer) {
+  CommandSpec c;
+  c.name = std::move(name);
+  c.summary = msg::text(summary);
+  c.argumentHelp = msg::text(argumentHelp);
+  c.footer = msg::text(footer);
+  return c;
+}
+
 OptionSpec switchOption(char shortName, std::string longName, std::string negativeName, bool& target,
                         std::string help) {
   OptionSpec o;

@@ -42,6 +42,10 @@ struct CommandSpec {
   std::function<int(std::ostream& out, std::ostream& err)> run;
 };
 
+// A command named `name` with its help's texts; the command adds its options,
+// its arguments' target and its handler.
+CommandSpec commandSpec(std::string name, msg::Id summary, msg::Id argumentHelp, msg::Id footer);
+
 // A switch (with its negative form when `negativeName` is given), a whole
 // number in `range` (its help ends in "(default N)", or in `defaultText`), a
 // text that may not be empty.

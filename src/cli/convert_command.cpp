@@ -121,11 +121,7 @@ CommandSpec convertCommand(Terminals terminals) {
   args->showProgress = terminals.err;
   args->listImages = !terminals.out;
   args->jobs = processorCount();
-  CommandSpec c;
-  c.name = "convert";
-  c.summary = msg::text(Id::HelpConvert);
-  c.argumentHelp = msg::text(Id::HelpConvertFiles);
-  c.footer = msg::text(Id::HelpConvertFooter);
+  CommandSpec c = commandSpec("convert", Id::HelpConvert, Id::HelpConvertFiles, Id::HelpConvertFooter);
   addConversionOptions(c.options, args->options);
   c.options.push_back(switchOption('r', "--recursive", "", args->recursive, msg::text(Id::HelpRecursive)));
   c.options.push_back(textOption('o', "--output-dir", "DIR", args->outputFolder, msg::text(Id::HelpOutputDir)));

@@ -220,11 +220,7 @@ int dumpImage(std::span<const std::uint8_t> file, const std::string& name, int w
 
 CommandSpec dumpCommand() {
   auto args = std::make_shared<DumpArgs>();
-  CommandSpec c;
-  c.name = "dump";
-  c.summary = msg::text(Id::HelpDump);
-  c.argumentHelp = msg::text(Id::HelpDumpFile);
-  c.footer = msg::text(Id::HelpDumpFooter);
+  CommandSpec c = commandSpec("dump", Id::HelpDump, Id::HelpDumpFile, Id::HelpDumpFooter);
   OptionSpec waves = numberOption(0, "--waves", args->waveCount, kWaveCountRange, "");
   waves.valueName = msg::fill(Id::HelpWavesValue, {std::to_string(kWaveCountRange.low) + " - " +
                                                    std::to_string(kWaveCountRange.high)});

@@ -149,11 +149,7 @@ int runInfo(const InfoArgs& args, std::ostream& out, std::ostream& err) {
 CommandSpec infoCommand() {
   using msg::Id;
   auto args = std::make_shared<InfoArgs>();
-  CommandSpec c;
-  c.name = "info";
-  c.summary = msg::text(Id::HelpInfo);
-  c.argumentHelp = msg::text(Id::HelpInfoFiles);
-  c.footer = msg::text(Id::HelpInfoFooter);
+  CommandSpec c = commandSpec("info", Id::HelpInfo, Id::HelpInfoFiles, Id::HelpInfoFooter);
   addConversionOptions(c.options, args->options);
   c.options.push_back(switchOption('r', "--recursive", "", args->recursive, msg::text(Id::HelpInfoRecursive)));
   c.arguments = &args->files;
