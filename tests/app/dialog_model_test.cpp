@@ -168,7 +168,9 @@ TEST_F(ConvertFixture, ControlCharactersInNamesAreShownEscaped) {
   model.drop({missing("a\x1B[2J\nb.kv")});
   EXPECT_EQ(model.files().displayOrder(), (std::vector<std::string>{missing("a\\x1B[2J\\nb.kv")}));
   model.convert(controls);
-  EXPECT_EQ(sink.messages, (std::vector<std::string>{missing("a\\x1B[2J\\nb.kv") + " : ファイルが見つかりません"}));
+  // (Not found here, a name no file may have on Windows.)
+  ASSERT_EQ(sink.messages.size(), 1u);
+  EXPECT_EQ(sink.messages[0].rfind(missing("a\\x1B[2J\\nb.kv") + " : ", 0), 0u) << sink.messages[0];
 }
 
 TEST_F(ConvertFixture, TheJobIsTakenWhenConvertIsPressed) {
