@@ -116,9 +116,10 @@ std::string resolveNameIgnoringCase(const std::string& folder, const std::string
 
 // A file name held as Shift-JIS bytes (code page 932), as a KV song's header
 // holds it, spelled the way this platform's file system names files. Windows
-// names files in Unicode: there the bytes are decoded and the name comes back
-// in UTF-8, as every path inside the program; std::nullopt when they are no
-// code page 932 text. Elsewhere names are bytes and come back unchanged.
+// and a browser name files in Unicode: there the bytes are decoded and the
+// name comes back in UTF-8, as every path inside the program; std::nullopt
+// when they are no code page 932 text. Elsewhere names are bytes and come
+// back unchanged.
 std::optional<std::string> fileNameFromShiftJis(const std::string& name);
 // Shift-JIS bytes (code page 932, all of it) in UTF-8; std::nullopt when they
 // are no code page 932 text. Names from Japanese songs copied to a system

@@ -16,6 +16,10 @@
 
 #include <thread>
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
+
 #include "messages/messages.h"
 
 namespace kvtram {
@@ -185,6 +189,45 @@ bool fileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+#ifdef __EMSCRIPTEN__
+// A browser names files in Unicode, as Windows does: the header's Shift-JIS
+// bytes are decoded (the browser's own Shift_JIS decoder, which is code page
+// 932's table) into `out`. Returns the UTF-8 length, -1 for bytes that are no
+// Shift-JIS text, or -2 under node, where the host's names are bytes.
+EM_JS(int, browserNameFromShiftJis, (const char* bytes, int length, char* out, int capacity), {
+  if (typeof process === "object") return -2;
+  let text;
+  try {
+    text = new TextDecoder("shift_jis", {fatal: true}).decode(HEAPU8.subarray(bytes, bytes + length));
+  } catch (e) {
+    return -1;
+  }
+  if (lengthBytesUTF8(text) >= capacity) return -1;
+  return stringToUTF8(text, out, capacity);
+});
+
+std::optional<std::string> fileNameFromShiftJis(const std::string& name) {
+  if (name.empty()) return name;
+  // A Shift-JIS character of one or two bytes is at most three in UTF-8.
+  std::string decoded(name.size() * 3 + 1, '\0');
+  const int length = browserNameFromShiftJis(name.data(), static_cast<int>(name.size()), decoded.data(),
+                                             static_cast<int>(decoded.size()));
+  if (length == -2) return name;
+  if (length < 0) return std::nullopt;
+  decoded.resize(static_cast<std::size_t>(length));
+  return decoded;
+}
+
+// The WebAssembly runtime calls its own standard streams terminals whatever
+// they are: node knows what they are on the host; a browser has none.
+EM_JS(int, hostStreamIsTerminal, (int fd), {
+  return typeof process === "object" && require("tty").isatty(fd) ? 1 : 0;
+});
+
+bool standardErrorIsTerminal() { return hostStreamIsTerminal(STDERR_FILENO) != 0; }
+
+bool standardOutputIsTerminal() { return hostStreamIsTerminal(STDOUT_FILENO) != 0; }
+#else
 // Names are bytes here: a name from a song's header is taken as it stands.
 std::optional<std::string> fileNameFromShiftJis(const std::string& name) { return name; }
 
@@ -208,8 +251,13 @@ std::optional<std::string> decodeShiftJis(const std::string& bytes) {
 bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
 
 bool standardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) != 0; }
+#endif
 
 int processorCount() {
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+  // A WebAssembly build without threads converts on the calling thread alone.
+  return 1;
+#else
   // The processors this process may run on, which a container or a
   // `taskset` may hold below the machine's count.
   cpu_set_t set;
@@ -217,6 +265,7 @@ int processorCount() {
   if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
   unsigned n = std::thread::hardware_concurrency();
   return n > 0 ? static_cast<int>(n) : 1;
+#endif
 }
 
 std::ostream& standardOutput() { return std::cout; }

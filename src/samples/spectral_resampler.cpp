@@ -127,6 +127,13 @@ bool processorHasAvx() {
 // The angle step of bin k within a frame.
 double binStep(std::size_t k) { return static_cast<double>(k) * kTwoPi / kFrameScale; }
 
+// An array left uninitialised, as std::make_unique_for_overwrite makes it
+// (which the C++ library of the WebAssembly toolchain does not have yet).
+template <typename T>
+std::unique_ptr<T[]> uninitialisedArray(std::size_t count) {
+  return std::unique_ptr<T[]>(new T[count]);
+}
+
 }  // namespace
 
 void SpectralResampler::TableDelete::operator()(double* table) const {
@@ -140,7 +147,11 @@ SpectralResampler::Table SpectralResampler::allocateTable() {
 }
 
 std::size_t SpectralResampler::defaultWorkerThreads() {
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+  return 0;  // a WebAssembly build without threads has none to lend
+#else
   return std::thread::hardware_concurrency() >= 2 ? 1 : 0;
+#endif
 }
 
 std::size_t SpectralResampler::asideEntries(std::size_t workerThreads) {
@@ -150,14 +161,14 @@ std::size_t SpectralResampler::asideEntries(std::size_t workerThreads) {
 }
 
 SpectralResampler::SpectralResampler(std::size_t workerThreads, Analysis analysis)
-    : input_(std::make_unique_for_overwrite<double[]>(kCapacity)),
-      accumulator_(std::make_unique_for_overwrite<double[]>(kCapacity)),
+    : input_(uninitialisedArray<double>(kCapacity)),
+      accumulator_(uninitialisedArray<double>(kCapacity)),
       cosTable_(allocateTable()),
       sinTable_(allocateTable()),
       avx_(analysis == Analysis::Best && processorHasAvx()),
-      activeFrames_(std::make_unique_for_overwrite<std::size_t[]>(kMaxFrames)),
+      activeFrames_(uninitialisedArray<std::size_t>(kMaxFrames)),
       runs_(kMaxRuns),
-      asideProducts_(std::make_unique_for_overwrite<double[]>(asideEntries(workerThreads))) {
+      asideProducts_(uninitialisedArray<double>(asideEntries(workerThreads))) {
   for (std::size_t i = 0; i < kFrameLength / 2; ++i) {
     const double w = static_cast<double>(i) / kWindowDivisor;
     window_[i] = w;

@@ -112,6 +112,9 @@ TEST_F(ConvertFileTest, PcmChannelsAddNoPlaysAndTheFilesAreReadOnce) {
 }
 
 TEST_F(ConvertFileTest, JapaneseSampleFileNameGivesTheImageOfAnAsciiName) {
+#ifdef __EMSCRIPTEN__
+  GTEST_SKIP() << "node names the WebAssembly build's files by Unicode text: no Shift-JIS name can be made";
+#endif
   auto song = [](const std::string& sampleName) {
     KvSongBuilder b;
     b.pcmChannels(1).pcmMask(0x01).sampleFileName(sampleName);

@@ -93,6 +93,9 @@ TEST(SpectralResampler, MatchesTheReferenceByteForByte) {
 }
 
 TEST(SpectralResampler, WorkerThreads) {
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+  GTEST_SKIP() << "the WebAssembly build has no threads";
+#endif
   EXPECT_EQ(SpectralResampler::defaultWorkerThreads(), std::thread::hardware_concurrency() >= 2 ? 1u : 0u);
   EXPECT_EQ(SpectralResampler().workerThreads(), SpectralResampler::defaultWorkerThreads());
   EXPECT_EQ(SpectralResampler(0).workerThreads(), 0u);
@@ -156,6 +159,9 @@ TEST(SpectralResampler, UnevenWorkGivesTheSameBytes) {
 // Each conversion workspace owns a resampler; workspaces run side by side,
 // each resampler with its own workers.
 TEST(SpectralResampler, ResamplersSideBySide) {
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+  GTEST_SKIP() << "the WebAssembly build has no threads";
+#endif
   const std::vector<std::uint8_t> src = randomSample(20000, 53);
   SpectralResampler single(0);
   std::vector<std::vector<std::uint8_t>> expected;
