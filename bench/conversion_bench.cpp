@@ -9,6 +9,8 @@
 //  - Process: the command line converting nothing, a small song, a typical
 //    song and the all-spectral song, each as a process of its own: its CPU
 //    time, page faults and peak resident set;
+//  - NodeProcess: the WebAssembly command line under node, converting
+//    nothing and the all-spectral song, against the native one;
 //  - LongSong: the passes over long songs (channels / frames), one workspace
 //    reused as in a batch;
 //  - Batch200: 200 small songs in one process.
@@ -17,6 +19,8 @@
 // Arguments of AllSpectralSong: the resampler's helper threads (0 or 1).
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -111,6 +115,23 @@ void BM_AllSpectralSong(benchmark::State& state) {
   floor.report(state, spent.cpuSeconds);
 }
 
+// Runs a child as one iteration, timed by its own CPU time, and adds its
+// usage to `total`.
+void timeChild(benchmark::State& state, const std::vector<std::string>& argv, int expectedStatus, Usage& total) {
+  int status = -1;
+  const Usage child = runProcess(argv, status);
+  if (status != expectedStatus) state.SkipWithError("the command line failed");
+  state.SetIterationTime(child.cpuSeconds);
+  total.cpuSeconds += child.cpuSeconds;
+  total.minorFaults += child.minorFaults;
+  total.maxRssKiB = std::max(total.maxRssKiB, child.maxRssKiB);
+}
+
+void reportChildren(benchmark::State& state, const Usage& total) {
+  reportUsage(state, Usage{}, total);
+  state.counters["rss_mib"] = static_cast<double>(total.maxRssKiB) / 1024.0;
+}
+
 // The command line as a process of its own, on: 0 nothing (a path that is
 // not a song), 1 a small song, 2 a typical song, 3 the all-spectral song
 // (followed, as above, by its sin() calls timed alone), 4 the same with -j 1.
@@ -143,18 +164,48 @@ void BM_Process(benchmark::State& state) {
   }
   Usage total;
   for (auto _ : state) {
-    int status = -1;
-    const Usage child = runProcess(argv, status);
-    if (status != expectedStatus) state.SkipWithError("the command line failed");
-    state.SetIterationTime(child.cpuSeconds);
-    total.cpuSeconds += child.cpuSeconds;
-    total.minorFaults += child.minorFaults;
-    total.maxRssKiB = std::max(total.maxRssKiB, child.maxRssKiB);
+    timeChild(state, argv, expectedStatus, total);
     if (floor) floor->measure();
   }
-  reportUsage(state, Usage{}, total);
-  state.counters["rss_mib"] = static_cast<double>(total.maxRssKiB) / 1024.0;
+  reportChildren(state, total);
   if (floor) floor->report(state, total.cpuSeconds);
+}
+
+// The all-spectral song converted by the WebAssembly command line under node
+// (-j 1: that build has no threads), each run followed by the native command
+// line on the same song with -j 1; x_native is the first's CPU time over the
+// second's. song:0 is node converting nothing: its start-up and the
+// module's compilation, which the song's run includes.
+void BM_NodeProcess(benchmark::State& state) {
+  const char* webCli = std::getenv("KVTRAM_WEB_CLI");
+  const std::string script = webCli != nullptr ? webCli : KVTRAM_WEB_CLI_PATH;
+  if (std::string(KVTRAM_NODE_PATH).empty() || !std::filesystem::exists(script)) {
+    state.SkipWithError("no node, or no WebAssembly command line (scripts/build-web, or KVTRAM_WEB_CLI)");
+    return;
+  }
+  TempDir dir;
+  std::vector<std::string> options = {"convert", "-q", "-j", "1"};
+  int expectedStatus = 0;
+  if (state.range(0) == 0) {
+    options.push_back(dir.path() + "/nothing.txt");
+    expectedStatus = 3;
+  } else {
+    options.insert(options.end(), {"--strict-high", "--high-quality"});
+    options.push_back(allSpectralSong().write(dir.path(), "spectral"));
+  }
+  std::vector<std::string> node = {KVTRAM_NODE_PATH, script};
+  node.insert(node.end(), options.begin(), options.end());
+  std::vector<std::string> native = {KVTRAM_CLI_PATH};
+  native.insert(native.end(), options.begin(), options.end());
+  Usage total;
+  double nativeSeconds = 0.0;
+  for (auto _ : state) {
+    timeChild(state, node, expectedStatus, total);
+    int status = -1;
+    nativeSeconds += runProcess(native, status).cpuSeconds;
+  }
+  reportChildren(state, total);
+  state.counters["x_native"] = nativeSeconds > 0.0 ? total.cpuSeconds / nativeSeconds : 0.0;
 }
 
 void BM_LongSong(benchmark::State& state) {
@@ -202,6 +253,13 @@ BENCHMARK(BM_AllSpectralSong)
 BENCHMARK(BM_Process)
     ->ArgName("song")
     ->DenseRange(0, 4)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Apply([](auto* b) { withMin(b); });
+BENCHMARK(BM_NodeProcess)
+    ->ArgName("song")
+    ->Arg(0)
+    ->Arg(3)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Apply([](auto* b) { withMin(b); });

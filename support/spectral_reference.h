@@ -15,10 +15,11 @@ namespace kvtram::reference {
 
 // onSine(s, k, j, p, M, e) is told of every sine the synthesis takes, before
 // it is added: frame start s, bin k, accumulator entry j, phase p, magnitude
-// M, and e, the step by which p advances after it.
-template <typename OnSine>
+// M, and e, the step by which p advances after it. onAtan(Q) is told of every
+// arc tangent's argument.
+template <typename OnSine, typename OnAtan>
 std::vector<std::uint8_t> spectralResample(const std::uint8_t* src, std::size_t len, double rate,
-                                           std::size_t loopStart, OnSine&& onSine) {
+                                           std::size_t loopStart, OnSine&& onSine, OnAtan&& onAtan) {
   std::vector<double> W(256);
   for (int i = 0; i <= 127; ++i) {
     W[i] = i / 127.0;
@@ -68,6 +69,7 @@ std::vector<std::uint8_t> spectralResample(const std::uint8_t* src, std::size_t 
       } else {
         Q = -sinSum / cosSum;
       }
+      onAtan(Q);
       double p;
       if (cosSum < 0.0) {
         p = std::atan(Q) + 4.7123889803847;
@@ -102,6 +104,12 @@ std::vector<std::uint8_t> spectralResample(const std::uint8_t* src, std::size_t 
     out[i] = static_cast<std::uint8_t>(v + 128);
   }
   return out;
+}
+
+template <typename OnSine>
+std::vector<std::uint8_t> spectralResample(const std::uint8_t* src, std::size_t len, double rate,
+                                           std::size_t loopStart, OnSine&& onSine) {
+  return spectralResample(src, len, rate, loopStart, onSine, [](double) {});
 }
 
 inline std::vector<std::uint8_t> spectralResample(const std::uint8_t* src, std::size_t len,
