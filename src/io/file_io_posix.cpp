@@ -189,6 +189,23 @@ bool fileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+std::optional<std::string> decodeShiftJis(const std::string& bytes) {
+  iconv_t decoder = ::iconv_open("UTF-8", "CP932");
+  if (decoder == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  // A character of code page 932 takes at most 3 bytes in UTF-8.
+  std::string out(3 * bytes.size(), '\0');
+  std::string in = bytes;
+  char* from = in.data();
+  std::size_t fromLeft = in.size();
+  char* to = out.data();
+  std::size_t toLeft = out.size();
+  const std::size_t result = ::iconv(decoder, &from, &fromLeft, &to, &toLeft);
+  ::iconv_close(decoder);
+  if (result == static_cast<std::size_t>(-1) || fromLeft != 0) return std::nullopt;
+  out.resize(out.size() - toLeft);
+  return out;
+}
+
 #ifdef __EMSCRIPTEN__
 // A browser names files in Unicode, as Windows does: the header's Shift-JIS
 // bytes are decoded (the browser's own Shift_JIS decoder, which is code page
@@ -230,23 +247,6 @@ bool standardOutputIsTerminal() { return hostStreamIsTerminal(STDOUT_FILENO) != 
 #else
 // Names are bytes here: a name from a song's header is taken as it stands.
 std::optional<std::string> fileNameFromShiftJis(const std::string& name) { return name; }
-
-std::optional<std::string> decodeShiftJis(const std::string& bytes) {
-  iconv_t decoder = ::iconv_open("UTF-8", "CP932");
-  if (decoder == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  // A character of code page 932 takes at most 3 bytes in UTF-8.
-  std::string out(3 * bytes.size(), '\0');
-  std::string in = bytes;
-  char* from = in.data();
-  std::size_t fromLeft = in.size();
-  char* to = out.data();
-  std::size_t toLeft = out.size();
-  const std::size_t result = ::iconv(decoder, &from, &fromLeft, &to, &toLeft);
-  ::iconv_close(decoder);
-  if (result == static_cast<std::size_t>(-1) || fromLeft != 0) return std::nullopt;
-  out.resize(out.size() - toLeft);
-  return out;
-}
 
 bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
 
