@@ -12,7 +12,8 @@ set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodej
 # before it: the loader fetch()es it otherwise, which node 20's fetch() cannot
 # do with a file path. NODERAWFS: the
 # host's file system as it stands, so paths mean what they mean to the user.
-# Exceptions are caught (the command line's parser reports through them).
+# Exceptions are caught (a thread that cannot be started, as none can here,
+# leaves its work to the calling thread).
 set(CMAKE_CXX_FLAGS_INIT "-fexceptions")
 set(CMAKE_EXE_LINKER_FLAGS_INIT
     "-fexceptions -sENVIRONMENT=node -sNODERAWFS=1 -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=4GB --pre-js ${CMAKE_CURRENT_LIST_DIR}/emscripten-node-pre.js")

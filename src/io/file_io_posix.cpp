@@ -189,6 +189,54 @@ bool fileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+#ifdef __EMSCRIPTEN__
+// The WebAssembly build's C library has no code page 932: the host's
+// Shift_JIS decoder (node's and every browser's follow code page 932's table)
+// writes the text into `out`. Returns its UTF-8 length, or -1 for bytes that
+// are no Shift-JIS text.
+EM_JS(int, hostDecodeShiftJis, (const char* bytes, int length, char* out, int capacity), {
+  let text;
+  try {
+    text = new TextDecoder("shift_jis", {fatal: true}).decode(HEAPU8.subarray(bytes, bytes + length));
+  } catch (e) {
+    return -1;
+  }
+  if (lengthBytesUTF8(text) >= capacity) return -1;
+  return stringToUTF8(text, out, capacity);
+});
+
+// Under node the host's names are bytes; a browser names files in Unicode.
+EM_JS(int, hostNamesAreBytes, (), { return typeof process === "object" ? 1 : 0; });
+
+std::optional<std::string> decodeShiftJis(const std::string& bytes) {
+  if (bytes.empty()) return bytes;
+  // A Shift-JIS character of one or two bytes is at most three in UTF-8.
+  std::string decoded(bytes.size() * 3 + 1, '\0');
+  const int length = hostDecodeShiftJis(bytes.data(), static_cast<int>(bytes.size()), decoded.data(),
+                                        static_cast<int>(decoded.size()));
+  if (length < 0) return std::nullopt;
+  decoded.resize(static_cast<std::size_t>(length));
+  return decoded;
+}
+
+std::optional<std::string> fileNameFromShiftJis(const std::string& name) {
+  if (hostNamesAreBytes()) return name;
+  return decodeShiftJis(name);
+}
+
+// The WebAssembly runtime calls its own standard streams terminals whatever
+// they are: node knows what they are on the host; a browser has none.
+EM_JS(int, hostStreamIsTerminal, (int fd), {
+  return typeof process === "object" && require("tty").isatty(fd) ? 1 : 0;
+});
+
+bool standardErrorIsTerminal() { return hostStreamIsTerminal(STDERR_FILENO) != 0; }
+
+bool standardOutputIsTerminal() { return hostStreamIsTerminal(STDOUT_FILENO) != 0; }
+#else
+// Names are bytes here: a name from a song's header is taken as it stands.
+std::optional<std::string> fileNameFromShiftJis(const std::string& name) { return name; }
+
 std::optional<std::string> decodeShiftJis(const std::string& bytes) {
   iconv_t decoder = ::iconv_open("UTF-8", "CP932");
   if (decoder == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
@@ -205,48 +253,6 @@ std::optional<std::string> decodeShiftJis(const std::string& bytes) {
   out.resize(out.size() - toLeft);
   return out;
 }
-
-#ifdef __EMSCRIPTEN__
-// A browser names files in Unicode, as Windows does: the header's Shift-JIS
-// bytes are decoded (the browser's own Shift_JIS decoder, which is code page
-// 932's table) into `out`. Returns the UTF-8 length, -1 for bytes that are no
-// Shift-JIS text, or -2 under node, where the host's names are bytes.
-EM_JS(int, browserNameFromShiftJis, (const char* bytes, int length, char* out, int capacity), {
-  if (typeof process === "object") return -2;
-  let text;
-  try {
-    text = new TextDecoder("shift_jis", {fatal: true}).decode(HEAPU8.subarray(bytes, bytes + length));
-  } catch (e) {
-    return -1;
-  }
-  if (lengthBytesUTF8(text) >= capacity) return -1;
-  return stringToUTF8(text, out, capacity);
-});
-
-std::optional<std::string> fileNameFromShiftJis(const std::string& name) {
-  if (name.empty()) return name;
-  // A Shift-JIS character of one or two bytes is at most three in UTF-8.
-  std::string decoded(name.size() * 3 + 1, '\0');
-  const int length = browserNameFromShiftJis(name.data(), static_cast<int>(name.size()), decoded.data(),
-                                             static_cast<int>(decoded.size()));
-  if (length == -2) return name;
-  if (length < 0) return std::nullopt;
-  decoded.resize(static_cast<std::size_t>(length));
-  return decoded;
-}
-
-// The WebAssembly runtime calls its own standard streams terminals whatever
-// they are: node knows what they are on the host; a browser has none.
-EM_JS(int, hostStreamIsTerminal, (int fd), {
-  return typeof process === "object" && require("tty").isatty(fd) ? 1 : 0;
-});
-
-bool standardErrorIsTerminal() { return hostStreamIsTerminal(STDERR_FILENO) != 0; }
-
-bool standardOutputIsTerminal() { return hostStreamIsTerminal(STDOUT_FILENO) != 0; }
-#else
-// Names are bytes here: a name from a song's header is taken as it stands.
-std::optional<std::string> fileNameFromShiftJis(const std::string& name) { return name; }
 
 bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
 

@@ -128,6 +128,7 @@ TEST_F(CommandLineTest, PathsThatNameNothingFailAndEveryProblemIsNamed) {
   EXPECT_TRUE(contains(info.err, path("cut.kvp") + " : サンプルファイルが曲の指定より 1024 バイト短いです")) << info.err;
 
 #ifndef _WIN32
+#ifndef __EMSCRIPTEN__  // node shows the WebAssembly build neither FIFOs nor folders by descriptor
   // A FIFO named as a song and a song beyond the path limit, met by a scan.
   std::filesystem::create_directories(path("scan"));
   ASSERT_EQ(::mkfifo(path("scan/pipe.kv").c_str(), 0600), 0);
@@ -148,6 +149,7 @@ TEST_F(CommandLineTest, PathsThatNameNothingFailAndEveryProblemIsNamed) {
     ::unlinkat(folders[k - 1], longName.c_str(), AT_REMOVEDIR);
   }
   ::close(fd);
+#endif
 
   // Control characters in names are printed escaped, never raw.
   const std::string hostile = smallSong().write(dir.path(), "a\x1B[2J\nb");

@@ -3,7 +3,7 @@
 // keeps its listing and ends with the summary and 128 + the signal.
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -25,7 +25,7 @@ extern char** environ;
 namespace kvtram {
 namespace {
 
-#ifndef _WIN32
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 std::uint8_t wobble(std::size_t i) { return static_cast<std::uint8_t>(128 + ((i * 37) % 61) - 30); }
 
 // Songs that each take a moment (every variant by the spectral resampler).
@@ -123,6 +123,8 @@ int waitFor(pid_t pid) {
 TEST(Interruption, SignalsEndTheBatchCleanly) {
 #ifdef _WIN32
   GTEST_SKIP() << "POSIX signals";
+#elif defined(__EMSCRIPTEN__)
+  GTEST_SKIP() << "the WebAssembly build starts no processes to signal";
 #else
   const struct {
     int signal;
@@ -163,6 +165,8 @@ TEST(Interruption, SignalsEndTheBatchCleanly) {
 TEST(Interruption, AClosedPipeLeavesNoTemporaryFile) {
 #ifdef _WIN32
   GTEST_SKIP() << "POSIX pipes";
+#elif defined(__EMSCRIPTEN__)
+  GTEST_SKIP() << "the WebAssembly build starts no processes to pipe from";
 #else
   TempDir dir;
   const std::string folder = writeSongs(dir, 60);
