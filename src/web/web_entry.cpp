@@ -114,13 +114,13 @@ EMSCRIPTEN_KEEPALIVE WebSession* kvtram_web_open() { return new WebSession; }
 EMSCRIPTEN_KEEPALIVE const char* kvtram_web_controls(WebSession* session) {
   const kvtram::DialogTemplate& dialog = kvtram::converterDialogTemplate();
   const kvtram::OptionControls start = kvtram::startOptionControls();
-  std::string json = "{\"caption\":" + kvtram::jsonString(dialog.caption) + ",\"controls\":[";
+  std::string json = "{\"caption\":" + kvtram::jsonString(dialog.caption.c_str()) + ",\"controls\":[";
   bool first = true;
   for (const kvtram::ControlTemplate& control : dialog.controls) {
     if (!first) json += ',';
     first = false;
     json += "{\"id\":" + std::to_string(control.id) + ",\"kind\":" +
-            std::to_string(static_cast<int>(control.kind)) + ",\"text\":" + kvtram::jsonString(control.text) +
+            std::to_string(static_cast<int>(control.kind)) + ",\"text\":" + kvtram::jsonString(control.label()) +
             ",\"x\":" + std::to_string(control.rect.x) + ",\"y\":" + std::to_string(control.rect.y) + "}";
   }
   json += "],\"start\":{\"1003\":" + kvtram::jsonString(start.psgVolumeText) +
