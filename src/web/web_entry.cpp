@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/dialog_model.h"
@@ -20,8 +21,8 @@ namespace kvtram {
 namespace {
 
 // The worker's end of each finished song (see worker.js).
-EM_JS(void, reportStarting, (int index, int count, const char* path), {
-  Module["onStarting"](index, count, UTF8ToString(path));
+EM_JS(void, reportStarting, (int index, int count, const char* path, const char* text), {
+  Module["onStarting"](index, count, UTF8ToString(path), UTF8ToString(text));
 });
 EM_JS(void, reportFinished,
       (int index, const char* path, const char* failure, const char* image, double imageBytes), {
@@ -37,7 +38,8 @@ class MessageRecorder : public MessageSink {
 class WorkerObserver : public BatchObserver {
  public:
   void fileStarting(std::size_t index, std::size_t count, const std::string& path) override {
-    reportStarting(static_cast<int>(index), static_cast<int>(count), path.c_str());
+    reportStarting(static_cast<int>(index), static_cast<int>(count), path.c_str(),
+                   progressText(index, count, path).c_str());
   }
   void imageWritten(std::size_t index, const std::string& image, std::size_t imageBytes) override {
     (void)index;
@@ -107,7 +109,27 @@ using kvtram::WebSession;
 
 extern "C" {
 
-EMSCRIPTEN_KEEPALIVE WebSession* kvtram_web_open() { return new WebSession; }
+// `japanese`: the language the page chose from the browser's; every text
+// the module gives from now on (labels, failures, reports) is in it.
+EMSCRIPTEN_KEEPALIVE WebSession* kvtram_web_open(int japanese) {
+  kvtram::msg::setLanguage(japanese != 0 ? kvtram::msg::Language::Japanese : kvtram::msg::Language::English);
+  return new WebSession;
+}
+
+// The catalog's texts that only the page shows (named Web...), and the
+// listing line of a written image, as a JSON object by name.
+EMSCRIPTEN_KEEPALIVE const char* kvtram_web_texts(WebSession* session) {
+  std::string json = "{";
+  for (int i = 0; i < kvtram::msg::kTextCount; ++i) {
+    const auto id = static_cast<kvtram::msg::Id>(i);
+    const std::string_view name = kvtram::msg::textName(id);
+    if (!name.starts_with("Web") && id != kvtram::msg::Id::ImageListed) continue;
+    if (json.size() > 1) json += ',';
+    json += kvtram::jsonString(std::string(name)) + ":" + kvtram::jsonString(kvtram::msg::text(id));
+  }
+  session->text = json + "}";
+  return session->text.c_str();
+}
 
 // The dialog's controls in tab order, and their start states, as JSON: the
 // page draws its labels and defaults from them.

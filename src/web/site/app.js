@@ -9,11 +9,29 @@ const kLabel = 3;
 const kEditIds = [1003, 1004, 1010];
 const kBoxIds = [1005, 1006, 1007, 1008, 1009];  // bit 0 upwards, as the worker expects
 
-const worker = new Worker("worker.js");
+// The browser's first language chooses the texts: Japanese for "ja...",
+// English otherwise. The worker speaks it too (its failures and progress).
+const preferred = (navigator.languages && navigator.languages[0]) || navigator.language || "";
+const language = preferred.toLowerCase().startsWith("ja") ? "ja" : "en";
+document.documentElement.lang = language;
+const worker = new Worker("worker.js?lang=" + language);
 const $ = (id) => document.getElementById(id);
+let texts = {};  // the catalog's texts the page shows, by name
 const outcomes = new Map();  // song path -> its list entry and image
 let busy = false;
 let zipUrl = null;
+
+// A catalog text with {1}, {2}, ... filled in.
+function fill(name, values) {
+  return texts[name].replace(/\{([1-9])\}/g, (whole, n) => (n <= values.length ? String(values[n - 1]) : whole));
+}
+
+function applyTexts() {
+  for (const element of document.querySelectorAll("[data-text]")) element.textContent = texts[element.dataset.text];
+  for (const element of document.querySelectorAll("[data-text-label]")) {
+    element.setAttribute("aria-label", texts[element.dataset.textLabel]);
+  }
+}
 
 // Labels and start states from the dialog's template: the texts of the
 // labels go to the control nearest below or beside them.
@@ -106,8 +124,8 @@ function listSongs(songs) {
     const size = document.createElement("button");
     size.type = "button";
     size.className = "small";
-    size.textContent = "サイズ";
-    size.setAttribute("aria-label", "サイズ: " + path);
+    size.textContent = texts.WebSize;
+    size.setAttribute("aria-label", fill("WebSizeOf", [path]));
     size.addEventListener("click", () => {
       setBusy(true);
       worker.postMessage({type: "info", path, controls: readControls()});
@@ -128,16 +146,16 @@ function finished(message) {
     entry.outcome.textContent = message.failure;
   } else {
     entry.item.className = "written";
-    entry.outcome.textContent = message.image + " : " + message.data.length + " バイト";
+    entry.outcome.textContent = fill("ImageListed", [message.image, message.data.length]);
     entry.image = message.image;
     entry.data = message.data;
     entry.url = URL.createObjectURL(new Blob([message.data], {type: "application/octet-stream"}));
     const link = document.createElement("a");
     link.href = entry.url;
     link.download = baseName(message.image);
-    link.textContent = "保存";
+    link.textContent = texts.WebSave;
     link.className = "download";
-    link.setAttribute("aria-label", "保存: " + message.image);
+    link.setAttribute("aria-label", fill("WebSaveImage", [message.image]));
     entry.actions.prepend(link);
   }
   $("progress").value += 1;
@@ -158,6 +176,8 @@ worker.onmessage = (event) => {
   const message = event.data;
   switch (message.type) {
     case "ready":
+      texts = message.texts;
+      applyTexts();
       applyControls(message.controls);
       document.body.dataset.ready = "1";
       break;
@@ -167,7 +187,7 @@ worker.onmessage = (event) => {
       setBusy(false);
       break;
     case "starting":
-      $("status").textContent = "変換中 " + (message.index + 1) + " / " + message.count + " : " + message.path;
+      $("status").textContent = message.text;
       break;
     case "finished":
       finished(message);

@@ -4,6 +4,8 @@
 // "ready", "dropped", "starting", "finished", "done", "info".
 "use strict";
 
+// The page's language, which it chose from the browser's ("ja" or "en").
+const japanese = new URLSearchParams(self.location.search).get("lang") === "ja";
 let session = 0;
 let batch = 0;
 
@@ -50,7 +52,7 @@ function controlArgs(c) {
 
 var Module = {
   locateFile: (name) => name,
-  onStarting: (index, count, path) => postMessage({type: "starting", index, count, path}),
+  onStarting: (index, count, path, text) => postMessage({type: "starting", index, count, path, text}),
   onFinished: (index, path, failure, image) => {
     let data = null;
     if (!failure) {
@@ -60,8 +62,9 @@ var Module = {
     postMessage({type: "finished", index, path, failure, image, data}, data ? [data.buffer] : []);
   },
   onRuntimeInitialized: () => {
-    session = Module._kvtram_web_open();
-    postMessage({type: "ready", controls: JSON.parse(call("kvtram_web_controls", [], []))});
+    session = Module._kvtram_web_open(japanese ? 1 : 0);
+    postMessage({type: "ready", controls: JSON.parse(call("kvtram_web_controls", [], [])),
+                 texts: JSON.parse(call("kvtram_web_texts", [], []))});
   },
 };
 
