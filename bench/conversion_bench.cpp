@@ -132,7 +132,7 @@ void reportChildren(benchmark::State& state, const Usage& total) {
   state.counters["rss_mib"] = static_cast<double>(total.maxRssKiB) / 1024.0;
 }
 
-// The command line as a process of its own, on: 0 nothing (a path that is
+// The command line as a process of its own, on: 0 nothing (a file that is
 // not a song), 1 a small song, 2 a typical song, 3 the all-spectral song
 // (followed, as above, by its sin() calls timed alone), 4 the same with -j 1.
 void BM_Process(benchmark::State& state) {
@@ -142,7 +142,7 @@ void BM_Process(benchmark::State& state) {
   int expectedStatus = 0;
   switch (state.range(0)) {
     case 0:
-      argv.push_back(dir.path() + "/nothing.txt");
+      argv.push_back(dir.write("nothing.txt", {}));  // a missing path would be a failure
       expectedStatus = 3;  // the exit status that says nothing was converted
       break;
     case 1:
@@ -187,7 +187,7 @@ void BM_NodeProcess(benchmark::State& state) {
   std::vector<std::string> options = {"convert", "-q", "-j", "1"};
   int expectedStatus = 0;
   if (state.range(0) == 0) {
-    options.push_back(dir.path() + "/nothing.txt");
+    options.push_back(dir.write("nothing.txt", {}));
     expectedStatus = 3;
   } else {
     options.insert(options.end(), {"--strict-high", "--high-quality"});
