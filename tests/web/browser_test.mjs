@@ -280,6 +280,7 @@ test("the page converts picked and dropped songs and folders as the command line
 test("in English the page speaks English and walks a dropped folder", async () => {
   await withPage("en-US", async (page) => {
     assert.equal(await page.evaluate(() => document.documentElement.lang), "en");
+    assert.equal(await page.locator("#zip").isVisible(), false, "nothing to save before a conversion");
     assert.equal(await page.getByLabel(catalogText("LabelPsgVolume", "en")).inputValue(), "1");
     // Both songs of the folder, and one whose sample file is missing: its failure in English.
     const files = [...folder, {name: "songs/lost.kv", data: songNaming("pcm.kv", Buffer.from("lost"))}];
